@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextDocument;
+
+namespace common {
+
+enum class PromptIcon { None, Information, Warning, Critical, Question };
+
+// Everything the logic asks of the user or of the desktop: message boxes, file
+// dialogs, the clipboard and the printer. The program answers with real Qt
+// dialogs; tests answer from a script and record what was asked.
+class UserPrompts
+{
+public:
+    virtual ~UserPrompts() = default;
+
+    // A message box with an OK button. An empty title means the application title.
+    virtual void inform(const QString &text, const QString &title = {}, PromptIcon icon = PromptIcon::None) = 0;
+    // A yes-or-no question; true for yes. The title defaults to "確認".
+    virtual bool askYesNo(const QString &text, const QString &title = QStringLiteral("確認"),
+                          PromptIcon icon = PromptIcon::Question) = 0;
+    // A file to open or to save; an empty text when the user cancels.
+    virtual QString chooseOpenFile(const QString &title, const QString &filter) = 0;
+    virtual QString chooseSaveFile(const QString &title, const QString &filter) = 0;
+    // Plain text onto the clipboard, and from it.
+    virtual void setClipboardText(const QString &text) = 0;
+    virtual QString clipboardText() = 0;
+    // Prints a document after the print dialog; false when the user cancels.
+    virtual bool print(const QTextDocument &document) = 0;
+    // Opens an address in the user's web browser.
+    virtual void openUrl(const QString &url) = 0;
+};
+
+// The process's prompts; the program installs the Qt ones at start-up.
+UserPrompts &prompts();
+void setPrompts(UserPrompts *prompts);
+
+} // namespace common

@@ -1,0 +1,63 @@
+#include "common/TextHelpers.h"
+
+#include "common/Cp932.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace common {
+
+QString CutAtNul(const QString &text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString FolderPart(const QString &path)
+{
+    const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    return cut < 0 ? path : path.left(cut + 1);
+}
+
+QString readCp932TextFile(const QString &path, bool *ok)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    const QByteArray data = file.readAll();
+    if (ok)
+        *ok = file.error() == QFileDevice::NoError;
+    QByteArray out;
+    out.reserve(data.size() + data.size() / 16 + 2);
+    qsizetype start = 0;
+    while (start < data.size()) {
+        const qsizetype cr = data.indexOf('\r', start);
+        if (cr < 0) {
+            out += data.mid(start);
+            out += "\r\n";
+            break;
+        }
+        out += data.mid(start, cr - start);
+        out += "\r\n";
+        start = cr + 1;
+        if (start < data.size() && data[start] == '\n')
+            ++start;
+    }
+    return fromCp932(out);
+}
+
+bool writeCp932TextFile(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = toCp932(text);
+    if (file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace common

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace common {
+
+// The text up to its first NUL character; the whole text when it has none.
+[[nodiscard]] QString CutAtNul(const QString &text);
+
+// The folder part of a path: the text up to and including its last separator
+// ("\" or "/"); a text without one is returned whole.
+[[nodiscard]] QString FolderPart(const QString &path);
+
+// Reads a CP932 text file line by line: a line ends at CR LF or at a lone CR (a
+// lone LF stays inside the line), and every line comes back followed by CR LF.
+// An empty file gives an empty text. ok is set to false when the file cannot be read.
+[[nodiscard]] QString readCp932TextFile(const QString &path, bool *ok = nullptr);
+
+// Creates or replaces path with text in CP932, written as given. Returns false
+// when the file cannot be written completely.
+bool writeCp932TextFile(const QString &path, const QString &text);
+
+} // namespace common

@@ -1,0 +1,83 @@
+#include "common/ui/QtPrompts.h"
+
+#include "common/ProgramFolder.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace common {
+namespace {
+QMessageBox::Icon toQt(PromptIcon icon)
+{
+    switch (icon) {
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::Warning: return QMessageBox::Warning;
+    case PromptIcon::Critical: return QMessageBox::Critical;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleOrApp(const QString &title)
+{
+    return title.isEmpty() ? QString::fromLatin1(ApplicationTitle) : title;
+}
+} // namespace
+
+void QtPrompts::inform(const QString &text, const QString &title, PromptIcon icon)
+{
+    QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon icon)
+{
+    QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtPrompts::chooseOpenFile(const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(), filter);
+}
+
+QString QtPrompts::chooseSaveFile(const QString &title, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter);
+}
+
+void QtPrompts::setClipboardText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+QString QtPrompts::clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+bool QtPrompts::print(const QTextDocument &document)
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    document.print(&printer);
+    return true;
+}
+
+void QtPrompts::openUrl(const QString &url)
+{
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+} // namespace common
