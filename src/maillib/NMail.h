@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <utility>
+
+// The mail layer's entry points, one per operation the rest of the system
+// calls. They keep the calling convention of a classic blocking mail library
+// (connection handles, result codes, a last-error text), implemented on our own
+// POP3 session, SMTP sender and MIME decoder. Every call runs on the calling
+// (user-interface) thread; network waits keep the event loop turning so that
+// windows keep painting, and every wait has a time-out.
+namespace maillib {
+
+// Start-up and shutdown of the layer. Safe to call more than once.
+void NMailInitializeWinSock();
+void NMailEndWinSock();
+// Kept for the calling convention; option 1 sets the size of text results.
+void NMailSetOption(int option, int value);
+
+// Opens a POP3 connection to server ("host", "host:port", "pop3s://host[:port]").
+// Returns a handle, or -1 (NMailGetMessage tells why).
+int NMailPop3Connect(const QString &server);
+
+// Logs in with USER/PASS, or APOP when apop is non-zero. Returns the number of
+// waiting messages (> 0), 0 when there are none, or a negative error code.
+int NMailPop3Authenticate(int handle, const QString &userId, const QString &password, int apop);
+
+// Subject and sender decoded to Unicode, the date header as sent, and the raw
+// header block of message number (from 1). Returns 1, or a negative error code.
+int NMailPop3GetMailStatus(int handle, int number, QString *subject, QString *date, QString *from, QString *header);
+
+// Size of message number in octets as the server reports it, or a negative error code.
+qint64 NMailPop3GetMailSize(int handle, int number);
+
+// As NMailPop3GetMailStatus, plus the body: the decoded text for a single-part
+// text message, the raw MIME body for a multipart one. Returns 1 or a negative code.
+int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QString *from, QString *header,
+                     QString *body);
+
+// Marks message number deleted; it is gone once NMailPop3Close has been answered.
+int NMailPop3DeleteMail(int handle, int number);
+
+// Ends the session with QUIT (committing the deletions) and frees the handle.
+int NMailPop3Close(int handle);
+
+// Writes the attachments of a message into folder (a path with a closing
+// separator). messageText is the header block and body as the system passes
+// them on; when it is the message last fetched by NMailPop3GetMail, the exact
+// bytes received from the server are used instead of the converted text. On
+// return the five buffers may be rewritten (a multipart body becomes its decoded
+// text part). Returns 1 when attachments were written, 0 when there were none,
+// -5 when a file cannot be created, -6 for a split message whose parts are not
+// all present.
+int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
+                             const QString &folder, const QString &workFilePath, const QString &messageText);
+void NMailAttachmentFileClose();
+
+// Sends one message to one recipient from sender. attachments are file paths
+// joined by ",". server: "host", "host:port", "smtp://[user@]host[:port]",
+// "smtps://[user@]host[:port]". Returns 0 or more on success, negative on failure.
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QString &attachments);
+
+// The text of the last error, in Japanese, followed by the server's own reply
+// where there was one.
+QString NMailGetMessage();
+
+// Where SMTP takes the user ID and password when the SMTP address names a user.
+using CredentialsProvider = std::function<std::pair<QString, QString>()>;
+void NMailSetSmtpCredentialsProvider(CredentialsProvider provider);
+
+// Error codes shared by the entry points.
+enum NMailError : int {
+    NMailErrorConnect = -1,
+    NMailErrorAuthenticate = -2,
+    NMailErrorProtocol = -3,
+    NMailErrorTimeout = -4,
+    NMailErrorAttachmentOpen = -5,
+    NMailErrorSplitIncomplete = -6,
+    NMailErrorSend = -7,
+    NMailErrorBadArgument = -8,
+    NMailErrorHandle = -9,
+};
+
+namespace detail {
+// Sets the text NMailGetMessage returns; used by every part of the layer.
+void setLastError(const QString &text);
+// The raw bytes of the message last fetched by NMailPop3GetMail, and its
+// header block and body as handed out, so that NMailAttachmentFileFirst can
+// recognise it.
+struct LastFetched
+{
+    QByteArray raw;
+    QString header;
+    QString body;
+};
+LastFetched &lastFetched();
+} // namespace detail
+
+} // namespace maillib
