@@ -193,7 +193,9 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
     if (m_state == State::Failed)
         return false;
     if (m_state != State::Authorization) {
-        refuse(NMailErrorBadArgument, QStringLiteral("POP3 サーバーに接続していないため、ログインできません。"));
+        refuse(NMailErrorBadArgument, m_state == State::Transaction
+                                          ? QStringLiteral("POP3 サーバーにはすでにログインしています。")
+                                          : QStringLiteral("POP3 サーバーに接続していないため、ログインできません。"));
         return false;
     }
     if (user.isEmpty() || hasLineBreakOrNul(user) || hasLineBreakOrNul(password)
@@ -448,7 +450,7 @@ void Pop3Session::progress()
 
 void Pop3Session::onReadyRead()
 {
-    if (m_tlsStarting || !m_socket)
+    if (!m_socket)
         return;
     m_in.append(m_socket->readAll());
     processInput();
@@ -489,9 +491,7 @@ void Pop3Session::processInput()
                 completeFront();
                 m_in.clear();
                 m_socket->readAll();
-                m_tlsStarting = true;
                 m_socket->startClientEncryption();
-                m_tlsStarting = false;
                 return;
             }
             if (command.done)
@@ -538,8 +538,9 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         if (!multiLine) {
             command.done = true;
         } else if (command.kind == Retr) {
-            const qint64 listed = messageSize(command.number);
-            if (listed > 0 && listed <= m_settings.maxMessageBytes)
+            // Room for the listed size, within reason: the list may lie.
+            const qint64 listed = qMin(messageSize(command.number), qMin<qint64>(m_settings.maxMessageBytes, 32 << 20));
+            if (listed > 0)
                 command.data.reserve(static_cast<qsizetype>(listed));
         }
         return true;
@@ -587,8 +588,6 @@ void Pop3Session::onSocketError()
         onDisconnected();
         return;
     }
-    if (m_socket->error() == QAbstractSocket::SslHandshakeFailedError && !m_errorText.isEmpty() && isFailed())
-        return;
     const bool tls = m_socket->error() == QAbstractSocket::SslHandshakeFailedError
         || m_socket->error() == QAbstractSocket::SslInternalError
         || m_socket->error() == QAbstractSocket::SslInvalidUserDataError;

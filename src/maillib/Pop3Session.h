@@ -126,7 +126,6 @@ private:
     QTimer m_stallTimer;
     State m_state = State::Idle;
     bool m_pipelining = false;
-    bool m_tlsStarting = false;
     QByteArray m_greeting;
     QStringList m_capabilities;
 
