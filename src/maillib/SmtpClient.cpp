@@ -33,7 +33,6 @@ struct Transcript
 {
     QByteArray lastCommand;
     QByteArray pendingReply;
-    QByteArray lastReply;
     QByteArray partialLine;
     bool replyComplete = true;
 
@@ -61,12 +60,16 @@ struct Transcript
                 pendingReply += '\n';
             pendingReply += line;
             replyComplete = line.size() < 4 || line.at(3) != '-';
-            if (replyComplete)
-                lastReply = pendingReply;
+            if (replyComplete && refusedReply.isEmpty() && pendingReply.left(3).toInt() >= 400) {
+                refusedReply = pendingReply;
+                refusedCommand = lastCommand;
+            }
         }
     }
 
-    [[nodiscard]] int lastReplyCode() const { return lastReply.left(3).toInt(); }
+    // The first refusal counts: libcurl may still send QUIT and read its reply.
+    QByteArray refusedCommand;
+    QByteArray refusedReply;
 };
 
 int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *user)
@@ -122,29 +125,29 @@ SmtpResult failure(int code, const QString &text, const QByteArray &reply = {})
 // A refusal by the server, named after the step that was refused.
 SmtpResult refusal(const Transcript &t)
 {
-    const QByteArray &cmd = t.lastCommand;
+    const QByteArray &cmd = t.refusedCommand;
     if (cmd == "AUTH")
         return failure(NMailErrorAuthenticate,
                        QStringLiteral("SMTPサーバーで認証に失敗しました。ユーザーIDとパスワードを確認して下さい。"),
-                       t.lastReply);
+                       t.refusedReply);
     if (cmd == "MAIL")
         return failure(NMailErrorSend, QStringLiteral("差出人のメールアドレスがSMTPサーバーに拒否されました。"),
-                       t.lastReply);
+                       t.refusedReply);
     if (cmd == "RCPT")
         return failure(NMailErrorSend, QStringLiteral("宛先のメールアドレスがSMTPサーバーに拒否されました。"),
-                       t.lastReply);
+                       t.refusedReply);
     if (cmd == "DATA")
         return failure(NMailErrorSend, QStringLiteral("メールがSMTPサーバーに受け取りを拒否されました。"),
-                       t.lastReply);
+                       t.refusedReply);
     if (cmd == "STARTTLS")
         return failure(NMailErrorConnect,
-                       QStringLiteral("SMTPサーバーとの暗号化（STARTTLS）を開始できませんでした。"), t.lastReply);
-    return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーが接続を拒否しました。"), t.lastReply);
+                       QStringLiteral("SMTPサーバーとの暗号化（STARTTLS）を開始できませんでした。"), t.refusedReply);
+    return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーが接続を拒否しました。"), t.refusedReply);
 }
 
 SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request, const char *curlDetail)
 {
-    if (t.replyComplete && t.lastReplyCode() >= 400)
+    if (!t.refusedReply.isEmpty())
         return refusal(t);
     const QString where = request.server.hostAndPort();
     switch (rc) {
@@ -170,13 +173,13 @@ SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request
     case CURLE_LOGIN_DENIED:
         return failure(NMailErrorAuthenticate,
                        QStringLiteral("SMTPサーバーで認証に失敗しました。ユーザーIDとパスワードを確認して下さい。"),
-                       t.lastReply);
+                       t.refusedReply);
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
         return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーとの接続が途中で切れました。"));
     case CURLE_WEIRD_SERVER_REPLY:
-        return failure(NMailErrorProtocol, QStringLiteral("SMTPサーバーの応答を理解できません。"), t.lastReply);
+        return failure(NMailErrorProtocol, QStringLiteral("SMTPサーバーの応答を理解できません。"), t.refusedReply);
     default:
         return failure(NMailErrorSend, QStringLiteral("メールを送信できませんでした（%1）。")
                                            .arg(QString::fromUtf8(*curlDetail ? curlDetail : curl_easy_strerror(rc))));
