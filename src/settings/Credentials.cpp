@@ -1,0 +1,50 @@
+#include "settings/Credentials.h"
+
+#include "common/ProfileFile.h"
+#include "common/ProgramFolder.h"
+
+namespace settings {
+namespace {
+
+const QString Section = QString::fromLatin1(common::ProfileSection);
+
+common::ProfileFile credentialsFile()
+{
+    common::ProfileFile file(credentialsFilePath());
+    // The password is kept as plain text, so nobody but the owner may read it.
+    file.setCreatePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return file;
+}
+
+} // namespace
+
+QString credentialsFilePath()
+{
+    return common::ProgramFolder::dataFile(QString::fromLatin1(CredentialsFileName));
+}
+
+Credentials LoadCredentials()
+{
+    const common::ProfileFile file = credentialsFile();
+    return {file.readText(Section, QStringLiteral("NAME"), QString()),
+            file.readText(Section, QStringLiteral("NAME2"), QString())};
+}
+
+bool SaveCredentials(const Credentials &credentials, SaveChoice choice)
+{
+    common::ProfileFile file = credentialsFile();
+    if (choice == SaveChoice::DoNotSave)
+        return file.write(Section, QStringLiteral("NAME3"), QStringLiteral("0"));
+    bool ok = file.write(Section, QStringLiteral("NAME"), credentials.userId);
+    ok = file.write(Section, QStringLiteral("NAME2"), credentials.password) && ok;
+    ok = file.write(Section, QStringLiteral("NAME3"), QStringLiteral("1")) && ok;
+    return ok;
+}
+
+QString credentialsWriteFailedText()
+{
+    return QStringLiteral("IDとパスワードを保存できませんでした。\r\n"
+                          "データフォルダに書き込めるか確認してください。");
+}
+
+} // namespace settings
