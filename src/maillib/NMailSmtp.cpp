@@ -80,7 +80,7 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
 {
     // The wait below turns the event loop; a timer must not start a second send.
     if (sendInProgress)
-        return fail(NMailErrorSend, QStringLiteral("前のメールの送信がまだ終わっていません。"));
+        return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
     const QScopedValueRollback guard(sendInProgress, true);
 
     SmtpRequest request;
@@ -116,6 +116,8 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
 
     request.message = std::move(built.data);
     request.ehloName = ehloName();
+    const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
+    request.timeouts = {seconds, seconds, seconds};
     const SmtpResult result = sendSmtp(request);
     detail::setLastError(result.error);
     return result.code;
