@@ -265,7 +265,6 @@ private Q_SLOTS:
         QCOMPARE(rc, int(NMailErrorTimeout));
         QCOMPARE(NMailGetMessage(),
                  QStringLiteral("SMTPサーバー（127.0.0.1:%1）から応答がないため、送信を中止しました。").arg(mute.serverPort()));
-
     }
 
     void invalidServerNameAndMissingAttachment()
