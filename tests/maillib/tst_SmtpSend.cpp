@@ -1,7 +1,7 @@
 #include "maillib/NMail.h"
 #include "maillib/SmtpClient.h"
 #include "support/SmtpSink.h"
-#include "support/TestCertificates.h"
+#include "support/TestCa.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -14,7 +14,7 @@
 
 using namespace maillib;
 using testsupport::SmtpSink;
-using testsupport::TestCertificates;
+using testsupport::TestCa;
 
 namespace {
 
@@ -95,7 +95,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         NMailSetSmtpCredentialsProvider({});
-        QVERIFY2(m_certs.isValid(), "openssl could not make the test certificates");
+        QString error;
+        QVERIFY2(m_certs.create(m_certDir.path(), &error), qPrintable(error));
     }
 
     void japaneseMailArrivesIntact()
@@ -285,11 +286,11 @@ private Q_SLOTS:
     {
         SmtpSink::Options options;
         options.startTls = true;
-        options.certFile = m_certs.certFile();
-        options.keyFile = m_certs.keyFile();
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
         SmtpSink sink(options);
         QVERIFY(sink.isRunning());
-        const TrustedCa trust(m_certs.caFile());
+        const TrustedCa trust(m_certs.caFile);
         QCOMPARE(NMailSmtpSendMail(QStringLiteral("localhost:%1").arg(sink.port()), QStringLiteral("hanako@example.jp"),
                                    QStringLiteral("taro@example.jp"), QStringLiteral("暗号化"), QStringLiteral("本文"), QString()),
                  0);
@@ -302,12 +303,15 @@ private Q_SLOTS:
     {
         SmtpSink::Options options;
         options.startTls = true;
-        options.certFile = m_certs.certFile();
-        options.keyFile = m_certs.keyFile();
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
         SmtpSink sink(options);
         QVERIFY(sink.isRunning());
-        TestCertificates otherCa;
-        const TrustedCa trust(otherCa.caFile());
+        QTemporaryDir otherDir;
+        TestCa otherCa;
+        QString error;
+        QVERIFY2(otherCa.create(otherDir.path(), &error), qPrintable(error));
+        const TrustedCa trust(otherCa.caFile);
         QCOMPARE(NMailSmtpSendMail(local(sink), QStringLiteral("hanako@example.jp"), QStringLiteral("taro@example.jp"),
                                    QStringLiteral("s"), QStringLiteral("b"), QString()),
                  int(NMailErrorConnect));
@@ -320,11 +324,11 @@ private Q_SLOTS:
     {
         SmtpSink::Options options;
         options.implicitTls = true;
-        options.certFile = m_certs.certFile();
-        options.keyFile = m_certs.keyFile();
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
         SmtpSink sink(options);
         QVERIFY(sink.isRunning());
-        const TrustedCa trust(m_certs.caFile());
+        const TrustedCa trust(m_certs.caFile);
         QCOMPARE(NMailSmtpSendMail(QStringLiteral("smtps://127.0.0.1:%1").arg(sink.port()), QStringLiteral("hanako@example.jp"),
                                    QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString()),
                  0);
@@ -355,13 +359,13 @@ private Q_SLOTS:
         QFETCH(QString, message);
         SmtpSink::Options options;
         options.startTls = true;
-        options.certFile = m_certs.certFile();
-        options.keyFile = m_certs.keyFile();
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
         options.authUser = QStringLiteral("alice");
         options.authPassword = QStringLiteral("pass word");
         SmtpSink sink(options);
         QVERIFY(sink.isRunning());
-        const TrustedCa trust(m_certs.caFile());
+        const TrustedCa trust(m_certs.caFile);
         NMailSetSmtpCredentialsProvider([password] { return std::pair{QStringLiteral("alice"), password}; });
         const int result = NMailSmtpSendMail(server.arg(sink.port()), QStringLiteral("hanako@example.jp"),
                                              QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
@@ -441,7 +445,8 @@ private Q_SLOTS:
     }
 
 private:
-    TestCertificates m_certs;
+    QTemporaryDir m_certDir;
+    TestCa m_certs;
 };
 
 QTEST_GUILESS_MAIN(TestSmtpSend)
