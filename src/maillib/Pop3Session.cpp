@@ -372,6 +372,7 @@ bool Pop3Session::quit()
     if (!drain())
         return false;
     CommandPtr quit = send("QUIT", Quit);
+    m_quitSent = true;
     if (!waitFor(quit))
         return false;
     m_state = State::Closed;
@@ -615,6 +616,10 @@ void Pop3Session::onDisconnected()
     if (m_socket && m_socket->bytesAvailable() > 0)
         onReadyRead();
     if (m_state == State::Failed || m_state == State::Closed)
+        return;
+    // The server closes right after answering QUIT; with TLS the close can be
+    // seen before the answer has been handed on.
+    if (m_quitSent && m_pending.empty())
         return;
     fail(failureCodeForPhase(), m_state == State::Connecting
                                     ? QStringLiteral("POP3 サーバーが接続を切りました。")
