@@ -17,8 +17,17 @@ namespace maillib {
 // Start-up and shutdown of the layer. Safe to call more than once.
 void NMailInitializeWinSock();
 void NMailEndWinSock();
-// Kept for the calling convention; option 1 sets the size of text results.
+// Layer options, see NMailOption. Unknown options are ignored.
 void NMailSetOption(int option, int value);
+
+enum NMailOption : int {
+    // Characters kept of the subject, date and sender results (the size of a
+    // text buffer in the classic convention, NUL included). Default 8192.
+    NMailOptionTextSize = 1,
+    // Milliseconds a connection attempt, a TLS handshake or a stalled transfer
+    // may take before the call gives up. Default 60000.
+    NMailOptionTimeoutMs = 2,
+};
 
 // Opens a POP3 connection to server ("host", "host:port", "pop3s://host[:port]").
 // Returns a handle, or -1 (NMailGetMessage tells why).
@@ -83,6 +92,8 @@ enum NMailError : int {
     NMailErrorSend = -7,
     NMailErrorBadArgument = -8,
     NMailErrorHandle = -9,
+    // Another mail call is still running (a window event arrived while it waited).
+    NMailErrorBusy = -10,
 };
 
 namespace detail {
@@ -98,6 +109,9 @@ struct LastFetched
     QString body;
 };
 LastFetched &lastFetched();
+// The current values of NMailOptionTextSize and NMailOptionTimeoutMs.
+int textSize();
+int timeoutMilliseconds();
 } // namespace detail
 
 } // namespace maillib
