@@ -50,9 +50,13 @@ int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QS
                      QString *body);
 
 // Marks message number deleted; it is gone once NMailPop3Close has been answered.
+// A message not fetched whole by NMailPop3GetMail or NMailPop3GetMailStatus in
+// this session is not deleted (NMailErrorBadArgument). Returns 1 or a negative code.
 int NMailPop3DeleteMail(int handle, int number);
 
 // Ends the session with QUIT (committing the deletions) and frees the handle.
+// Returns 1 when the server acknowledged QUIT; a negative code means nothing
+// marked for deletion was deleted.
 int NMailPop3Close(int handle);
 
 // Writes the attachments of a message into folder (a path with a closing

@@ -51,8 +51,12 @@ std::unique_ptr<Pop3Session> takePop3Session(int handle)
 void abortAllPop3Sessions()
 {
     Registry &r = registry();
-    for (auto &[handle, session] : r.sessions)
+    // A call may still be waiting inside one of them (shutdown can arrive
+    // through the event loop it turns), so the objects go once it has returned.
+    for (auto &[handle, session] : r.sessions) {
         session->abort();
+        session.release()->deleteLater();
+    }
     r.sessions.clear();
 }
 

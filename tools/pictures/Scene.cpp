@@ -228,7 +228,7 @@ QImage nightScene()
 
     drawReeds(p, rng, 150, 200, 318);
     drawReeds(p, rng, 410, 455, 316);
-    drawBroadleafTree(p, rng, 58, 330, 40, 90);
+    drawBroadleafTree(p, rng, 62, 330, 118, 78);
     drawConifer(p, rng, 488, 300, 190, 62);
     drawConifer(p, rng, 526, 310, 230, 70);
     drawConifer(p, rng, 452, 290, 120, 40);
