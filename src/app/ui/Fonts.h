@@ -1,0 +1,10 @@
+#pragma once
+
+namespace app {
+
+// Maps the Windows font names the windows ask for ("ＭＳ Ｐゴシック" and its
+// kin, "Book Antiqua") to fonts installed here: IPA Gothic and Mincho, and the
+// URW serif P052. Called once at start-up, before any window is created.
+void installFontSubstitutions();
+
+} // namespace app
