@@ -1,15 +1,26 @@
+#include "app/MainLoop.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/MainForm.h"
 #include "common/ui/QtPrompts.h"
+#include "habitat/Habitat.h"
+#include "habitat/ui/SceneCanvas.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     common::QtPrompts prompts;
     common::setPrompts(&prompts);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("グリムラランド Ver 1.0"));
-    window.show();
-    return app.exec();
+    app::installFontSubstitutions();
+
+    habitat::Habitat habitat;
+    app::MainForm mainForm(habitat);
+    mainForm.Form_Load();
+    mainForm.show();
+
+    app::MainLoop mainLoop(habitat);
+    QObject::connect(&mainLoop, &app::MainLoop::frameReady, mainForm.sceneCanvas(), &habitat::SceneCanvas::showFrame);
+    mainLoop.start();
+    return application.exec();
 }

@@ -3,6 +3,7 @@
 #include "common/ProfileFile.h"
 #include "common/Prompts.h"
 #include "common/Random.h"
+#include "habitat/SceneSources.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,20 +12,11 @@
 namespace habitat {
 namespace {
 
-// Health read as a number: its leading integer after blanks, 0 for a text
-// that does not start with one ("Text8" before the first throw).
+// Health read as a number, as Val reads it ("Text8" before the first throw reads as 0).
 int healthValue(const QString &text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == QLatin1Char(' '))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
-        negative = text[i++] == QLatin1Char('-');
-    long long value = 0;
-    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i)
-        value = std::min<long long>(value * 10 + (text[i].unicode() - '0'), std::numeric_limits<int>::max());
-    return int(negative ? -value : value);
+    const double value = Val(text);
+    return int(std::clamp(value, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
 }
 
 } // namespace

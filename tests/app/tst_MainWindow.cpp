@@ -320,7 +320,13 @@ private Q_SLOTS:
 
         for (int i = 1; i <= 5; ++i)
             QTest::mouseClick(run[QStringLiteral("Image%1").arg(i).toLatin1().constData()], Qt::LeftButton);
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(!run[QStringLiteral("Image%1").arg(i).toLatin1().constData()]->isVisible());
         QVERIFY(bar->isVisible()); // until the next litter tick
+        // The mark of the throw lasts until the next pass of the main loop.
+        run.game().Timer3_Timer();
+        QVERIFY(bar->isVisible());
+        run.habitat->runPass();
         run.game().Timer3_Timer();
         QVERIFY(!message->isVisible());
         QVERIFY(!bar->isVisible());

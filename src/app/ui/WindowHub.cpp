@@ -56,4 +56,19 @@ settings::IdpassForm *WindowHub::showIdpassForm()
     return form;
 }
 
+settings::SetForm *WindowHub::loadedSetForm() const
+{
+    return m_setForm;
+}
+
+settings::OptionForm *WindowHub::loadedOptionForm() const
+{
+    return m_optionForm;
+}
+
+settings::IdpassForm *WindowHub::loadedIdpassForm() const
+{
+    return m_idpassForm;
+}
+
 } // namespace app

@@ -29,9 +29,10 @@ public:
     settings::IdpassForm *idpassForm();
     settings::IdpassForm *showIdpassForm();
 
-    [[nodiscard]] settings::SetForm *loadedSetForm() const { return m_setForm; }
-    [[nodiscard]] settings::OptionForm *loadedOptionForm() const { return m_optionForm; }
-    [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const { return m_idpassForm; }
+    // The window that is loaded, or null.
+    [[nodiscard]] settings::SetForm *loadedSetForm() const;
+    [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
+    [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
 
 private:
     QWidget *m_mainWindow;

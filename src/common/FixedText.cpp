@@ -1,0 +1,34 @@
+#include "common/FixedText.h"
+
+#include "common/Cp932.h"
+
+namespace common {
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString fitChars(const QString &text, qsizetype width)
+{
+    if (text.size() >= width)
+        return text.left(width);
+    return text + QString(width - text.size(), QLatin1Char(' '));
+}
+
+QString decodeField(const char *data, qsizetype bytes, qsizetype chars)
+{
+    // Blank padding is by far the most common content; decode only the text before it.
+    qsizetype used = bytes;
+    while (used > 0 && data[used - 1] == ' ')
+        --used;
+    return fitChars(fromCp932(QByteArray::fromRawData(data, used)), chars);
+}
+
+} // namespace common

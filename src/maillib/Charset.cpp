@@ -1,0 +1,382 @@
+#include "maillib/Charset.h"
+
+#include <QStringDecoder>
+
+namespace maillib {
+namespace {
+
+enum class Family { Unlabelled, Utf8, Iso2022Jp, ShiftJis, EucJp, SingleByteLatin, Other };
+
+QByteArray normalisedLabel(const QByteArray &charset)
+{
+    QByteArray label = charset.trimmed().toLower();
+    while (label.size() >= 2 && (label.startsWith('"') || label.startsWith('\'')) && label.endsWith(label.front()))
+        label = label.mid(1, label.size() - 2).trimmed();
+    // RFC 2231 allows a language suffix in encoded words: "iso-2022-jp*ja".
+    const qsizetype star = label.indexOf('*');
+    if (star >= 0)
+        label.truncate(star);
+    return label;
+}
+
+Family familyOf(const QByteArray &label)
+{
+    if (label.isEmpty() || label == "us-ascii" || label == "ascii" || label == "unknown-8bit" || label == "x-unknown"
+        || label == "unknown" || label == "default" || label == "8bit" || label == "7bit" || label == "none")
+        return Family::Unlabelled;
+    if (label == "utf-8" || label == "utf8" || label == "x-utf-8" || label == "unicode-1-1-utf-8")
+        return Family::Utf8;
+    if (label.startsWith("iso-2022-jp") || label == "csiso2022jp" || label == "x-windows-iso2022jp"
+        || label == "cp50220" || label == "cp50221" || label == "cp50222" || label == "jis" || label == "iso2022jp")
+        return Family::Iso2022Jp;
+    if (label == "shift_jis" || label == "shift-jis" || label == "sjis" || label == "x-sjis" || label == "ms_kanji"
+        || label == "csshiftjis" || label == "windows-31j" || label == "cp932" || label == "ms932"
+        || label == "x-ms-cp932" || label == "sjis-win" || label == "shift_jisx0213" || label == "x-sjis-docomo"
+        || label == "x-sjis-kddi" || label == "x-sjis-softbank")
+        return Family::ShiftJis;
+    if (label == "euc-jp" || label == "x-euc-jp" || label == "eucjp" || label == "cp51932" || label == "eucjp-ms"
+        || label == "euc-jp-ms" || label == "cseucpkdfmtjapanese")
+        return Family::EucJp;
+    if (label.startsWith("iso-8859") || label.startsWith("iso8859") || label.startsWith("windows-125")
+        || label.startsWith("cp125") || label == "latin1" || label == "latin-1" || label == "l1")
+        return Family::SingleByteLatin;
+    return Family::Other;
+}
+
+bool isAscii(const QByteArray &bytes)
+{
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool hasJisEscape(const QByteArray &bytes)
+{
+    return bytes.contains("\x1b$B") || bytes.contains("\x1b$@") || bytes.contains("\x1b(I")
+        || bytes.contains("\x1b$(D") || bytes.contains("\x1b$(Q") || bytes.contains("\x1b$(O");
+}
+
+// Decodes with an ICU converter; ok tells whether every byte was valid.
+QString decodeWith(const char *name, const QByteArray &bytes, bool *ok = nullptr)
+{
+    QStringDecoder decoder(name);
+    if (!decoder.isValid()) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    QString text = decoder.decode(bytes);
+    if (ok)
+        *ok = !decoder.hasError();
+    return text;
+}
+
+QString decodeCp932(const QByteArray &bytes, bool *ok = nullptr)
+{
+    return decodeWith("windows-31j", bytes, ok);
+}
+
+QString decodeEucJp(const QByteArray &bytes, bool *ok = nullptr)
+{
+    return decodeWith("EUC-JP", bytes, ok);
+}
+
+// Windows-1252, with the five bytes it leaves undefined taken as Latin-1.
+QString decodeWindows1252(const QByteArray &bytes)
+{
+    bool ok = false;
+    QString text = decodeWith("windows-1252", bytes, &ok);
+    return ok ? text : QString::fromLatin1(bytes);
+}
+
+qsizetype kanaCount(const QString &text)
+{
+    qsizetype n = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3041 && u <= 0x30FF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF01 && u <= 0xFF5E))
+            ++n;
+    }
+    return n;
+}
+
+// Common kanji (JIS level 1) and all kana have CP932 lead bytes 0x81-0x9F,
+// which Latin text practically never holds; level-2 kanji alone are too weak
+// a sign to overrule a Latin reading.
+bool hasCp932LowLead(const QByteArray &bytes)
+{
+    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0x81 && b <= 0x9F)
+            return true;
+        if (b >= 0x80)
+            ++i;
+    }
+    return false;
+}
+
+// Converts one JIS X 0208 code (two 7-bit bytes) to its Shift_JIS form.
+void appendJisAsSjis(QByteArray &out, unsigned char j1, unsigned char j2)
+{
+    if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) {
+        out.append('?');
+        return;
+    }
+    const unsigned char s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
+    unsigned char s2;
+    if (j1 & 1)
+        s2 = j2 + (j2 <= 0x5F ? 0x1F : 0x20);
+    else
+        s2 = j2 + 0x7E;
+    out.append(char(s1));
+    out.append(char(s2));
+}
+
+} // namespace
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    // RFC 3629: no overlong forms, no surrogates, nothing above U+10FFFF.
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            if (b == 0xE0)
+                lo = 0xA0;
+            else if (b == 0xED)
+                hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            if (b == 0xF0)
+                lo = 0x90;
+            else if (b == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + extra >= n)
+            return false;
+        if (p[i + 1] < lo || p[i + 1] > hi)
+            return false;
+        for (int k = 2; k <= extra; ++k) {
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+QString decodeIso2022Jp(const QByteArray &bytes)
+{
+    enum class Set { Ascii, Jis0208, Katakana, Jis0212 };
+    Set set = Set::Ascii;
+    bool shiftOut = false;
+    QString result;
+    QByteArray sjis; // pending text, converted to CP932 bytes
+    const auto flush = [&] {
+        if (!sjis.isEmpty()) {
+            result += decodeCp932(sjis);
+            sjis.clear();
+        }
+    };
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == 0x1B) {
+            const QByteArray esc = bytes.mid(i + 1, 3);
+            qsizetype skip = 0;
+            if (esc.startsWith("$B") || esc.startsWith("$@")) {
+                set = Set::Jis0208;
+                skip = 2;
+            } else if (esc.startsWith("$(D")) {
+                set = Set::Jis0212;
+                skip = 3;
+            } else if (esc.startsWith("$(O") || esc.startsWith("$(Q") || esc.startsWith("$(B")) {
+                set = Set::Jis0208;
+                skip = 3;
+            } else if (esc.startsWith("(B") || esc.startsWith("(J") || esc.startsWith("(H")) {
+                set = Set::Ascii;
+                skip = 2;
+            } else if (esc.startsWith("(I")) {
+                set = Set::Katakana;
+                skip = 2;
+            }
+            if (skip) {
+                i += skip;
+                continue;
+            }
+            sjis.append(char(b));
+            continue;
+        }
+        if (b == 0x0E) {
+            shiftOut = true;
+            continue;
+        }
+        if (b == 0x0F) {
+            shiftOut = false;
+            continue;
+        }
+        if (b == '\r' || b == '\n') {
+            sjis.append(char(b));
+            continue;
+        }
+        if (b >= 0x80) {
+            // Raw 8-bit inside JIS text: half-width katakana (JIS8) or a stray byte.
+            if (b >= 0xA1 && b <= 0xDF) {
+                sjis.append(char(b));
+            } else {
+                flush();
+                result += QChar(QChar::ReplacementCharacter);
+            }
+            continue;
+        }
+        if (shiftOut || set == Set::Katakana) {
+            if (b >= 0x21 && b <= 0x5F)
+                sjis.append(char(b + 0x80));
+            else
+                sjis.append(char(b));
+            continue;
+        }
+        if (set == Set::Ascii || b < 0x21 || b > 0x7E) {
+            sjis.append(char(b));
+            continue;
+        }
+        if (i + 1 >= n) {
+            sjis.append('?');
+            continue;
+        }
+        const auto b2 = static_cast<unsigned char>(bytes[i + 1]);
+        if (b2 < 0x21 || b2 > 0x7E) {
+            // A lone byte where a pair was due: keep it rather than eat the next one.
+            sjis.append(char(b));
+            continue;
+        }
+        ++i;
+        if (set == Set::Jis0212) {
+            flush();
+            const char euc[3] = {char(0x8F), char(b | 0x80), char(b2 | 0x80)};
+            result += decodeEucJp(QByteArray(euc, 3));
+        } else {
+            appendJisAsSjis(sjis, b, b2);
+        }
+    }
+    flush();
+    return result;
+}
+
+namespace {
+
+// Reads 8-bit bytes as UTF-8, or as CP932 or EUC-JP when they look Japanese.
+// Returns false when none of them fits. Without kana, CP932 is taken only
+// when common-kanji lead bytes appear and lenient is set.
+bool decodeDetected(const QByteArray &bytes, QString *text, bool lenient)
+{
+    if (isValidUtf8(bytes)) {
+        *text = QString::fromUtf8(bytes);
+        return true;
+    }
+    bool cpOk = false;
+    bool eucOk = false;
+    const QString cp = decodeCp932(bytes, &cpOk);
+    const QString euc = decodeEucJp(bytes, &eucOk);
+    const qsizetype cpKana = cpOk ? kanaCount(cp) : -1;
+    const qsizetype eucKana = eucOk ? kanaCount(euc) : -1;
+    const bool cpPlausible = cpOk && (cpKana > 0 || (lenient && hasCp932LowLead(bytes)));
+    const bool eucPlausible = eucOk && eucKana > 0;
+    if (cpPlausible && (!eucPlausible || cpKana >= eucKana)) {
+        *text = cp;
+        return true;
+    }
+    if (eucPlausible) {
+        *text = euc;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString decodeUnlabelled(const QByteArray &bytes)
+{
+    if (isAscii(bytes))
+        return hasJisEscape(bytes) ? decodeIso2022Jp(bytes) : QString::fromLatin1(bytes);
+    if (hasJisEscape(bytes) && !isValidUtf8(bytes))
+        return decodeIso2022Jp(bytes);
+    QString text;
+    if (decodeDetected(bytes, &text, true))
+        return text;
+    return decodeWindows1252(bytes);
+}
+
+QString decodeCharset(const QByteArray &bytes, const QByteArray &charset)
+{
+    const QByteArray label = normalisedLabel(charset);
+    switch (familyOf(label)) {
+    case Family::Unlabelled:
+        return decodeUnlabelled(bytes);
+    case Family::Utf8:
+        if (isValidUtf8(bytes))
+            return QString::fromUtf8(bytes);
+        return decodeUnlabelled(bytes);
+    case Family::Iso2022Jp:
+        // Mislabelled 8-bit text (raw Shift_JIS, EUC-JP or UTF-8 sent as
+        // ISO-2022-JP) is common; stray 8-bit bytes in JIS text are not.
+        if (!isAscii(bytes) && !hasJisEscape(bytes)) {
+            QString text;
+            if (decodeDetected(bytes, &text, false))
+                return text;
+        }
+        return decodeIso2022Jp(bytes);
+    case Family::ShiftJis: {
+        if (isAscii(bytes))
+            return hasJisEscape(bytes) ? decodeIso2022Jp(bytes) : QString::fromLatin1(bytes);
+        bool ok = false;
+        QString text = decodeCp932(bytes, &ok);
+        if (!ok && (isValidUtf8(bytes) || hasJisEscape(bytes)))
+            return decodeUnlabelled(bytes);
+        return text;
+    }
+    case Family::EucJp: {
+        if (isAscii(bytes))
+            return hasJisEscape(bytes) ? decodeIso2022Jp(bytes) : QString::fromLatin1(bytes);
+        bool ok = false;
+        QString text = decodeEucJp(bytes, &ok);
+        return ok ? text : decodeUnlabelled(bytes);
+    }
+    case Family::SingleByteLatin: {
+        // UTF-8 sent under a Latin label: multi-byte UTF-8 sequences do not
+        // happen by chance in real Latin text.
+        if (!isAscii(bytes) && isValidUtf8(bytes))
+            return QString::fromUtf8(bytes);
+        bool ok = false;
+        QString text = decodeWith(label.constData(), bytes, &ok);
+        if (text.isNull() && !bytes.isEmpty())
+            return decodeWindows1252(bytes);
+        return ok ? text : decodeWindows1252(bytes);
+    }
+    case Family::Other: {
+        bool ok = false;
+        QString text = decodeWith(label.constData(), bytes, &ok);
+        if (ok || (!text.isEmpty() && !isValidUtf8(bytes)))
+            return text;
+        return decodeUnlabelled(bytes);
+    }
+    }
+    return decodeUnlabelled(bytes);
+}
+
+} // namespace maillib

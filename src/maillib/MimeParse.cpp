@@ -1,0 +1,412 @@
+#include "maillib/MimeParse.h"
+
+#include "maillib/Charset.h"
+#include "maillib/HeaderText.h"
+#include "maillib/HtmlText.h"
+
+#include <mutex>
+
+namespace maillib::detail {
+namespace {
+
+QByteArray rawPartHeader(GMimeObject *object, const char *name)
+{
+    GMimeHeaderList *list = g_mime_object_get_header_list(object);
+    if (!list)
+        return {};
+    GMimeHeader *header = g_mime_header_list_get_header(list, name);
+    if (!header)
+        return {};
+    const char *raw = g_mime_header_get_raw_value(header);
+    return raw ? QByteArray(raw) : QByteArray();
+}
+
+bool isType(GMimeObject *object, const char *type, const char *subtype)
+{
+    GMimeContentType *ct = g_mime_object_get_content_type(object);
+    return ct && g_mime_content_type_is_type(ct, type, subtype);
+}
+
+QByteArray mimeTypeOf(GMimeObject *object)
+{
+    GMimeContentType *ct = g_mime_object_get_content_type(object);
+    if (!ct)
+        return QByteArrayLiteral("application/octet-stream");
+    GCharPtr type(g_mime_content_type_get_mime_type(ct));
+    return type ? QByteArray(type.get()).toLower() : QByteArrayLiteral("application/octet-stream");
+}
+
+bool hasAttachmentDisposition(GMimeObject *object)
+{
+    const QByteArray raw = rawPartHeader(object, "Content-Disposition");
+    return !raw.isNull() && parseParameterHeader(raw).value == "attachment";
+}
+
+QString fileNameOf(GMimeObject *object)
+{
+    const QByteArray disposition = rawPartHeader(object, "Content-Disposition");
+    if (!disposition.isNull()) {
+        const QString name = parseParameterHeader(disposition).parameters.value("filename");
+        if (!name.isEmpty())
+            return name;
+    }
+    const QByteArray type = rawPartHeader(object, "Content-Type");
+    if (!type.isNull())
+        return parseParameterHeader(type).parameters.value("name");
+    return {};
+}
+
+QByteArray charsetOf(GMimeObject *object)
+{
+    const QByteArray type = rawPartHeader(object, "Content-Type");
+    if (type.isNull())
+        return {};
+    return parseParameterHeader(type).parameters.value("charset").toLatin1();
+}
+
+// Counts the multipart and message containers a message declares, so that a
+// message built to nest thousands of levels never reaches the parser.
+int countContainers(const QByteArray &raw)
+{
+    int count = 0;
+    qsizetype pos = 0;
+    while (pos < raw.size()) {
+        qsizetype end = raw.indexOf('\n', pos);
+        if (end < 0)
+            end = raw.size();
+        const qsizetype len = end - pos;
+        if (len > 13 && qstrnicmp(raw.constData() + pos, "content-type:", 13) == 0) {
+            const QByteArray value = raw.mid(pos + 13, qMin<qsizetype>(len - 13, 40)).trimmed().toLower();
+            if (value.startsWith("multipart/") || value.startsWith("message/"))
+                ++count;
+        }
+        pos = end + 1;
+    }
+    return count;
+}
+
+bool looksLikeParameter(const char *line, qsizetype len)
+{
+    qsizetype i = 0;
+    while (i < len && (isalnum(static_cast<unsigned char>(line[i])) || line[i] == '-' || line[i] == '*'))
+        ++i;
+    return i > 0 && i < len && line[i] == '=';
+}
+
+// Some mailers fold a Content-Type or Content-Disposition field without the
+// leading white space a continuation needs ("boundary=..." on a line of its
+// own). Such lines are indented so that the parser reads them as the
+// continuation they were meant to be.
+QByteArray withParameterLinesIndented(const QByteArray &raw)
+{
+    QByteArray out;
+    bool inTypeField = false;
+    bool wantsMore = false;
+    qsizetype pos = 0;
+    while (pos < raw.size()) {
+        qsizetype end = raw.indexOf('\n', pos);
+        end = end < 0 ? raw.size() : end + 1;
+        const char *line = raw.constData() + pos;
+        const qsizetype len = end - pos;
+        QByteArray content = QByteArray::fromRawData(line, len).trimmed();
+        const bool continuation = len > 0 && (line[0] == ' ' || line[0] == '\t');
+        if (!continuation && inTypeField && wantsMore && looksLikeParameter(line, len)) {
+            if (out.isNull())
+                out = raw.left(pos);
+            out.append(' ');
+        } else if (!continuation) {
+            inTypeField = (len > 13 && qstrnicmp(line, "content-type:", 13) == 0)
+                || (len > 20 && qstrnicmp(line, "content-disposition:", 20) == 0);
+        }
+        wantsMore = content.endsWith(';');
+        if (!out.isNull())
+            out.append(line, len);
+        pos = end;
+    }
+    return out.isNull() ? raw : out;
+}
+
+// A Content-Type without a subtype is invalid; RFC 2045 5.2 says to read the
+// part as text/plain then.
+void repairInvalidTypes(GMimeObject *object, int depth)
+{
+    if (depth > kMaxMimeDepth)
+        return;
+    if (GMIME_IS_MULTIPART(object)) {
+        auto *multipart = GMIME_MULTIPART(object);
+        const int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i)
+            repairInvalidTypes(g_mime_multipart_get_part(multipart, i), depth + 1);
+        return;
+    }
+    if (!GMIME_IS_PART(object))
+        return;
+    const QByteArray raw = rawPartHeader(object, "Content-Type");
+    if (raw.isNull() || parseParameterHeader(raw).value.contains('/'))
+        return;
+    GMimeContentType *ct = g_mime_object_get_content_type(object);
+    if (!ct)
+        return;
+    g_mime_content_type_set_media_type(ct, "text");
+    g_mime_content_type_set_media_subtype(ct, "plain");
+}
+
+QString normaliseLineEnds(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 32);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r') {
+            out += QStringLiteral("\r\n");
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else if (c == u'\n') {
+            out += QStringLiteral("\r\n");
+        } else if (c != QChar(0)) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void ensureGMime()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+ParsedMail::ParsedMail(const QByteArray &raw)
+{
+    splitRaw(raw);
+    parseStructure(raw);
+}
+
+void ParsedMail::splitRaw(const QByteArray &raw)
+{
+    qsizetype start = 0;
+    // An mbox separator line ("From sender date") is not part of the message.
+    if (raw.startsWith("From ")) {
+        const qsizetype eol = raw.indexOf('\n');
+        start = eol < 0 ? raw.size() : eol + 1;
+    }
+    m_start = start;
+    qsizetype pos = start;
+    while (pos < raw.size()) {
+        qsizetype eol = raw.indexOf('\n', pos);
+        const qsizetype lineEnd = eol < 0 ? raw.size() : eol;
+        qsizetype contentEnd = lineEnd;
+        if (contentEnd > pos && raw[contentEnd - 1] == '\r')
+            --contentEnd;
+        if (contentEnd == pos) {
+            m_header = raw.mid(start, pos - start);
+            m_body = eol < 0 ? QByteArray() : raw.mid(eol + 1);
+            return;
+        }
+        if (eol < 0)
+            break;
+        pos = eol + 1;
+    }
+    m_header = raw.mid(start);
+    m_body.clear();
+}
+
+QByteArray ParsedMail::headerValue(const QByteArray &name) const
+{
+    QByteArray value;
+    bool inField = false;
+    for (const QByteArray &line : m_header.split('\n')) {
+        if (inField) {
+            if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
+                value += line;
+                continue;
+            }
+            break;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+            value = line.mid(colon + 1);
+            inField = true;
+        }
+    }
+    return inField ? unfoldHeader(value) : QByteArray();
+}
+
+void ParsedMail::parseStructure(const QByteArray &raw)
+{
+    if (countContainers(raw) > kMaxMimeContainers) {
+        m_textMessage = true;
+        return;
+    }
+    ensureGMime();
+    const QByteArray message = withParameterLinesIndented(m_start ? raw.mid(m_start) : raw);
+    m_stream.reset(g_mime_stream_mem_new_with_buffer(message.constData(), size_t(message.size())));
+    GMimePtr<GMimeParser> parser(g_mime_parser_new_with_stream(m_stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    m_message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+    if (!m_message)
+        return;
+    GMimeObject *top = g_mime_message_get_mime_part(m_message.get());
+    if (!top)
+        return;
+    repairInvalidTypes(top, 0);
+    m_container = GMIME_IS_MULTIPART(top) || GMIME_IS_MESSAGE_PART(top) || GMIME_IS_MESSAGE_PARTIAL(top);
+    m_textMessage = !m_container && isType(top, "text", "*");
+    if (GMIME_IS_MESSAGE_PARTIAL(top)) {
+        auto *partial = GMIME_MESSAGE_PARTIAL(top);
+        m_incompleteFragment = !(g_mime_message_partial_get_total(partial) == 1
+                                 && g_mime_message_partial_get_number(partial) == 1);
+    }
+    int best = 2;
+    chooseBody(top, 0, &best);
+    collect(top, false, 0);
+}
+
+// The body is chosen the way a reader would: depth first, the first
+// text/plain wins, else the first text/html; multipart/related contributes
+// only its root; attachments and message/* parts are never the body.
+void ParsedMail::chooseBody(GMimeObject *object, int depth, int *bestPriority)
+{
+    if (depth > kMaxMimeDepth || *bestPriority == 0 || hasAttachmentDisposition(object))
+        return;
+    if (isType(object, "text", "*")) {
+        int priority = 2;
+        if (isType(object, "text", "plain"))
+            priority = 0;
+        else if (isType(object, "text", "html"))
+            priority = 1;
+        if (priority < *bestPriority && GMIME_IS_PART(object)) {
+            *bestPriority = priority;
+            m_bodyPart = object;
+        }
+        return;
+    }
+    if (!GMIME_IS_MULTIPART(object))
+        return;
+    auto *multipart = GMIME_MULTIPART(object);
+    const int count = g_mime_multipart_get_count(multipart);
+    if (!isType(object, "multipart", "related")) {
+        for (int i = 0; i < count && *bestPriority > 0; ++i)
+            chooseBody(g_mime_multipart_get_part(multipart, i), depth + 1, bestPriority);
+        return;
+    }
+    GMimeObject *root = nullptr;
+    const char *start = g_mime_object_get_content_type_parameter(object, "start");
+    if (start) {
+        QByteArray id(start);
+        id = id.trimmed();
+        if (id.startsWith('<') && id.endsWith('>'))
+            id = id.mid(1, id.size() - 2);
+        root = g_mime_multipart_get_subpart_from_content_id(multipart, id.constData());
+    }
+    if (!root && count > 0)
+        root = g_mime_multipart_get_part(multipart, 0);
+    if (root)
+        chooseBody(root, depth + 1, bestPriority);
+}
+
+bool ParsedMail::contains(GMimeObject *object, GMimeObject *target, int depth) const
+{
+    if (!target || depth > kMaxMimeDepth)
+        return false;
+    if (object == target)
+        return true;
+    if (!GMIME_IS_MULTIPART(object))
+        return false;
+    auto *multipart = GMIME_MULTIPART(object);
+    const int count = g_mime_multipart_get_count(multipart);
+    for (int i = 0; i < count; ++i) {
+        if (contains(g_mime_multipart_get_part(multipart, i), target, depth + 1))
+            return true;
+    }
+    return false;
+}
+
+// Every leaf other than the body counts as an attachment when it has a file
+// name, is marked as an attachment, or is not text; inside the branches of a
+// multipart/alternative that were not chosen only explicit attachments count.
+void ParsedMail::collect(GMimeObject *object, bool restricted, int depth)
+{
+    if (depth > kMaxMimeDepth)
+        return;
+    if (GMIME_IS_MULTIPART(object)) {
+        auto *multipart = GMIME_MULTIPART(object);
+        const bool alternative = isType(object, "multipart", "alternative");
+        const int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i) {
+            GMimeObject *child = g_mime_multipart_get_part(multipart, i);
+            const bool childRestricted = restricted || (alternative && !contains(child, m_bodyPart, depth + 1));
+            collect(child, childRestricted, depth + 1);
+        }
+        return;
+    }
+    if (object == m_bodyPart)
+        return;
+    const bool marked = hasAttachmentDisposition(object);
+    const QString name = fileNameOf(object);
+    const bool text = isType(object, "text", "*");
+    if (restricted ? marked : (marked || !name.isEmpty() || !text)) {
+        m_attachments.append({object, name, mimeTypeOf(object)});
+        return;
+    }
+    if (!restricted && text && GMIME_IS_PART(object))
+        m_extraText.append(object);
+}
+
+QString ParsedMail::partText(GMimeObject *object) const
+{
+    if (!GMIME_IS_PART(object))
+        return {};
+    GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
+    if (!content)
+        return {};
+    GMimePtr<GMimeStream> memory(g_mime_stream_mem_new());
+    if (g_mime_data_wrapper_write_to_stream(content, memory.get()) < 0)
+        return {};
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+    const QByteArray bytes = array ? QByteArray(reinterpret_cast<const char *>(array->data), qsizetype(array->len))
+                                   : QByteArray();
+    const QString decoded = decodeCharset(bytes, charsetOf(object));
+    if (isType(object, "text", "html"))
+        return htmlToText(decoded);
+    return normaliseLineEnds(decoded);
+}
+
+QString ParsedMail::text() const
+{
+    if (!m_message) {
+        // No structure to go by: the body as text, in the charset the header names.
+        const ParameterHeader type = parseParameterHeader(headerValue("Content-Type"));
+        return normaliseLineEnds(decodeCharset(m_body, type.parameters.value("charset").toLatin1()));
+    }
+    QStringList texts;
+    if (m_bodyPart)
+        texts.append(partText(m_bodyPart));
+    for (GMimeObject *extra : m_extraText) {
+        const QString t = partText(extra);
+        if (!t.trimmed().isEmpty())
+            texts.append(t);
+    }
+    return texts.join(QStringLiteral("\r\n\r\n"));
+}
+
+bool ParsedMail::writeContent(const AttachmentPart &part, GMimeStream *stream) const
+{
+    if (GMIME_IS_MESSAGE_PART(part.object)) {
+        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(part.object));
+        if (!inner)
+            return true;
+        return g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, stream) >= 0;
+    }
+    if (!GMIME_IS_PART(part.object))
+        return true;
+    GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(part.object));
+    if (!content)
+        return true;
+    return g_mime_data_wrapper_write_to_stream(content, stream) >= 0;
+}
+
+} // namespace maillib::detail

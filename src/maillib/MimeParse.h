@@ -1,0 +1,82 @@
+#pragma once
+
+#include "maillib/GMimePtr.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The structure of one received message as GMime parses it, reduced to what
+// the mail layer needs: the header block, the part that is the readable body,
+// the parts that count as attachments, and whether the message is one piece of
+// a split message. GMime does structure and transfer decoding only; charsets
+// and encoded words are decoded by maillib itself.
+namespace maillib::detail {
+
+// Messages are parsed as a tree at most this deep; deeper parts are ignored.
+inline constexpr int kMaxMimeDepth = 32;
+// A message declaring more multipart or message containers than this is not
+// parsed for structure at all: its body is shown as text.
+inline constexpr int kMaxMimeContainers = 256;
+
+struct AttachmentPart
+{
+    GMimeObject *object = nullptr; // owned by the parsed message
+    QString fileName;              // decoded; empty when the part has none
+    QByteArray mimeType;           // lower case, "image/png"
+};
+
+class ParsedMail
+{
+public:
+    explicit ParsedMail(const QByteArray &raw);
+    ParsedMail(const ParsedMail &) = delete;
+    ParsedMail &operator=(const ParsedMail &) = delete;
+
+    // The raw header block (without the blank line) and the raw body.
+    const QByteArray &headerBlock() const { return m_header; }
+    const QByteArray &bodyBlock() const { return m_body; }
+
+    // The raw value of the first top-level header field called name, unfolded.
+    QByteArray headerValue(const QByteArray &name) const;
+
+    // True when the top level is multipart/* or message/*.
+    bool isContainer() const { return m_container; }
+    // True when the top level is text/* (or carries no usable type).
+    bool isTextMessage() const { return m_textMessage; }
+    // True for a fragment of a split message (message/partial) that cannot
+    // stand alone.
+    bool isIncompleteFragment() const { return m_incompleteFragment; }
+
+    // The decoded readable text: the chosen body part, then any further
+    // inline text parts; HTML becomes plain text. Lines end in CR LF.
+    QString text() const;
+
+    const QList<AttachmentPart> &attachments() const { return m_attachments; }
+
+    // Writes the transfer-decoded content of an attachment to stream.
+    // Returns false when writing failed.
+    bool writeContent(const AttachmentPart &part, GMimeStream *stream) const;
+
+private:
+    void splitRaw(const QByteArray &raw);
+    void parseStructure(const QByteArray &raw);
+    void chooseBody(GMimeObject *object, int depth, int *bestPriority);
+    void collect(GMimeObject *object, bool restricted, int depth);
+    bool contains(GMimeObject *object, GMimeObject *target, int depth) const;
+    QString partText(GMimeObject *object) const;
+
+    qsizetype m_start = 0; // where the message begins after an mbox separator line
+    QByteArray m_header;
+    QByteArray m_body;
+    GMimePtr<GMimeStream> m_stream;
+    GMimePtr<GMimeMessage> m_message;
+    GMimeObject *m_bodyPart = nullptr;
+    QList<GMimeObject *> m_extraText;
+    QList<AttachmentPart> m_attachments;
+    bool m_container = false;
+    bool m_textMessage = true;
+    bool m_incompleteFragment = false;
+};
+
+} // namespace maillib::detail

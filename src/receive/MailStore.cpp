@@ -1,0 +1,101 @@
+#include "receive/MailStore.h"
+
+#include "common/FixedText.h"
+
+namespace receive {
+
+MailStore::MailStore()
+    : m_file({QString::fromLatin1(StoreFileName), QString::fromLatin1(TempFileName), MailRecord::Length,
+              MailRecord::LiveOffset})
+{
+}
+
+common::StoreStatus MailStore::done(const common::StoreStatus &status)
+{
+    m_status = status;
+    return status;
+}
+
+common::StoreStatus MailStore::createIfMissing()
+{
+    return done(m_file.create());
+}
+
+int MailStore::CountMailRecords()
+{
+    return m_file.count(&m_status);
+}
+
+common::StoreStatus MailStore::PutMailRecord(int n, const QString &subject, const QString &from,
+                                             const QString &date, const QString &body, common::Flush flush)
+{
+    MailRecord &record = CurrentMailRecord;
+    record.subject = common::fitChars(common::trimBlanks(subject), MailRecord::SubjectWidth);
+    record.from = common::fitChars(common::trimBlanks(from), MailRecord::FromWidth);
+    record.date = common::fitChars(common::trimBlanks(date), MailRecord::DateWidth);
+    record.body = common::fitChars(common::trimBlanks(body), MailRecord::BodyWidth);
+    record.lineEnd = QStringLiteral("\r\n");
+    record.live = 1;
+    return done(m_file.write(n, record.toBytes(), flush));
+}
+
+common::RecordRead MailStore::GetMailRecord(int n)
+{
+    QByteArray bytes;
+    const common::RecordRead result = m_file.read(n, &bytes, &m_status);
+    if (result == common::RecordRead::Read)
+        CurrentMailRecord = MailRecord::fromBytes(bytes);
+    return result;
+}
+
+QList<MailListEntry> MailStore::readMailList()
+{
+    QList<MailListEntry> list;
+    QByteArray last;
+    m_status = m_file.readHeads(
+        MailRecord::BodyOffset,
+        [&list](const char *head) {
+            list.append({common::decodeField(head + MailRecord::SubjectOffset, MailRecord::SubjectWidth,
+                                             MailRecord::SubjectWidth),
+                         common::decodeField(head + MailRecord::DateOffset, MailRecord::DateWidth,
+                                             MailRecord::DateWidth),
+                         common::decodeField(head + MailRecord::FromOffset, MailRecord::FromWidth,
+                                             MailRecord::FromWidth)});
+        },
+        &last);
+    if (!last.isEmpty())
+        CurrentMailRecord = MailRecord::fromBytes(last);
+    return list;
+}
+
+common::StoreStatus MailStore::DeleteMailRecord(int n)
+{
+    CurrentMailRecord.live = 0;
+    if (common::StoreStatus status = m_file.recover(); !status)
+        return done(status);
+    // Only the flag is written: the rest of the record stays as it is until
+    // the compaction drops it, so a failed compaction damages nothing.
+    if (common::StoreStatus status = m_file.setLive(n, 0); !status)
+        return done(status);
+    return CompactStore();
+}
+
+common::StoreStatus MailStore::DeleteAllMailRecords()
+{
+    if (common::StoreStatus status = m_file.recover(); !status)
+        return done(status);
+    if (common::StoreStatus status = m_file.setAllDead(); !status)
+        return done(status);
+    return CompactStore();
+}
+
+common::StoreStatus MailStore::CompactStore()
+{
+    QByteArray last;
+    const common::StoreStatus status = m_file.compact(&last);
+    if (!last.isEmpty())
+        CurrentMailRecord = MailRecord::fromBytes(last);
+    return done(status);
+}
+
+} // namespace receive

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "common/RecordFile.h"
+#include "common/StoreStatus.h"
+#include "receive/MailRecord.h"
+
+#include <QList>
+
+namespace receive {
+
+// The received-mail store "krxdata2.data" in the data folder: one MailRecord
+// per stored mail, numbered from 1 in the order of arrival. Every read fills
+// CurrentMailRecord and every write writes it. Each operation opens the file
+// and closes it again; failures are returned and kept in lastStatus().
+class MailStore
+{
+public:
+    static constexpr char StoreFileName[] = "krxdata2.data";
+    static constexpr char TempFileName[] = "KRXDATA2.TMP";
+
+    MailStore();
+
+    // Start-up: deals with a compaction that was interrupted, then creates an
+    // empty store when there is none.
+    [[nodiscard]] common::StoreStatus createIfMissing();
+
+    // The number of records; 0 with lastStatus() set when the store cannot be examined.
+    [[nodiscard]] int CountMailRecords();
+
+    // Trims blanks off the four texts, fills CurrentMailRecord with them (live 1)
+    // and writes it as record n. Numbers past 32767 are refused. With
+    // Flush::ToDisk the record is on the disk when this succeeds; a failed
+    // write leaves the store as it was.
+    [[nodiscard]] common::StoreStatus PutMailRecord(int n, const QString &subject, const QString &from,
+                                                    const QString &date, const QString &body,
+                                                    common::Flush flush = common::Flush::No);
+
+    // Reads record n into CurrentMailRecord. PastEnd when there is no whole
+    // record n; the buffer is then left as it was.
+    [[nodiscard]] common::RecordRead GetMailRecord(int n);
+
+    // The list fields of every record in order, without reading the bodies.
+    // Leaves the last record, whole, in CurrentMailRecord, as reading every
+    // record in turn would.
+    [[nodiscard]] QList<MailListEntry> readMailList();
+
+    // Marks record n deleted (also in CurrentMailRecord) and compacts the store.
+    [[nodiscard]] common::StoreStatus DeleteMailRecord(int n);
+    // Marks every record deleted and compacts the store to an empty file.
+    [[nodiscard]] common::StoreStatus DeleteAllMailRecords();
+    // Removes every record marked deleted, keeping the order of the others.
+    // CurrentMailRecord ends holding the store's last record as it was before.
+    [[nodiscard]] common::StoreStatus CompactStore();
+
+    // The outcome of the last operation.
+    [[nodiscard]] const common::StoreStatus &lastStatus() const { return m_status; }
+    // What the last operation found of an interrupted compaction.
+    [[nodiscard]] common::Leftover lastLeftover() const { return m_file.lastLeftover(); }
+    [[nodiscard]] QString setAsidePath() const { return m_file.setAsidePath(); }
+
+private:
+    common::StoreStatus done(const common::StoreStatus &status);
+
+    common::RecordFile m_file;
+    common::StoreStatus m_status;
+};
+
+} // namespace receive

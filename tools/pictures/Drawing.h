@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QImage>
+
+#include <random>
+
+// Picture makers of the generator. Each draws one picture from a fixed seed,
+// so a run always gives the same files.
+namespace pictures {
+
+QImage nightScene();                       // 551 x 420, the background
+QImage fireflySheet(int kind);             // 64 x 64; 0 fi, 1 tetora, 2 mozaiku
+QImage litter(int kind);                   // 32 x 32 with transparency; 0 can, 1 paper, 2 cigarette end
+QImage toolbarIcon(int kind);              // 32 x 32; New, Jyushin, Tyakushin, Set, Address
+
+using Rng = std::mt19937;
+inline double uniform(Rng &rng, double lo, double hi)
+{
+    return std::uniform_real_distribution<double>(lo, hi)(rng);
+}
+
+} // namespace pictures

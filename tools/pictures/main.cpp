@@ -1,0 +1,35 @@
+#include "Drawing.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+// Usage: glimra_pictures <output folder>
+// Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
+// Tabako.png (turned into GIF by make-pictures.sh) and the icons
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png.
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: glimra_pictures <output folder>\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral(".")))
+        return 1;
+
+    bool ok = pictures::nightScene().save(out.filePath(QStringLiteral("Back.jpg")), "JPG", 92);
+    const char *sheets[] = {"fi", "tetora", "mozaiku"};
+    for (int i = 0; i < 3; ++i)
+        ok &= pictures::fireflySheet(i).save(out.filePath(QString::fromLatin1(sheets[i]) + QStringLiteral(".png")));
+    const char *litter[] = {"Kan", "Kami", "Tabako"};
+    for (int i = 0; i < 3; ++i)
+        ok &= pictures::litter(i).save(out.filePath(QString::fromLatin1(litter[i]) + QStringLiteral(".png")));
+    const char *icons[] = {"New", "Jyushin", "Tyakushin", "Set", "Address"};
+    for (int i = 0; i < 5; ++i)
+        ok &= pictures::toolbarIcon(i).save(out.filePath(QString::fromLatin1(icons[i]) + QStringLiteral(".png")));
+    return ok ? 0 : 1;
+}
