@@ -32,15 +32,13 @@ QString helpText(HelpTopic topic)
 CreditPage authorPage()
 {
     return {QStringLiteral("https://glimramail.github.io/"),
-            QStringLiteral("クリックすると、作者 GlimraMail project のホームページ"
-                           "「glimramail.github.io」をブラウザで開きます。")};
+            QStringLiteral("クリックで作者 GlimraMail project のホームページ「glimramail.github.io」を開きます。")};
 }
 
 CreditPage designerPage()
 {
     return {QStringLiteral("https://glimramail.github.io/design/"),
-            QStringLiteral("クリックすると、デザイナー GlimraMail project のホームページ"
-                           "「glimramail.github.io/design」をブラウザで開きます。\r\n"
+            QStringLiteral("クリックでデザイナー GlimraMail project のホームページ「glimramail.github.io/design」を開きます。\r\n"
                            "死んだ蛍の復活方法を唯一知る人ですよ。")};
 }
 

@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     common::QtPrompts prompts;
     common::setPrompts(&prompts);
-    app::installFontSubstitutions();
+    app::installFonts();
 
     habitat::Habitat habitat;
     app::MainForm mainForm(habitat);

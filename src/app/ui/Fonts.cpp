@@ -1,5 +1,6 @@
 #include "app/ui/Fonts.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QStringList>
 
@@ -28,6 +29,12 @@ void installFontSubstitutions()
     QFont::insertSubstitutions(QStringLiteral("Book Antiqua"),
                                {QStringLiteral("P052"), QStringLiteral("URW Palladio L"),
                                 QStringLiteral("TeX Gyre Pagella"), QStringLiteral("DejaVu Serif")});
+}
+
+void installFonts()
+{
+    installFontSubstitutions();
+    QApplication::setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 }
 
 } // namespace app

@@ -7,4 +7,7 @@ namespace app {
 // URW serif P052. Called once at start-up, before any window is created.
 void installFontSubstitutions();
 
+// The substitutions, and the windows' own font: "ＭＳ Ｐゴシック" at 9 points.
+void installFonts();
+
 } // namespace app

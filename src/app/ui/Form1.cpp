@@ -39,6 +39,11 @@ Form1::Form1(QWidget *parent)
     auto *returnButton = new QPushButton(QStringLiteral("復帰"), this);
     returnButton->setObjectName(QStringLiteral("Command1"));
     returnButton->setGeometry(56, 0, 25, 39);
+    // The button is narrow: no padding, and a font just small enough for its caption.
+    QFont small = returnButton->font();
+    small.setPixelSize(10);
+    returnButton->setFont(small);
+    returnButton->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
     connect(returnButton, &QPushButton::clicked, this, &Form1::Command1_Click);
 }
 

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -98,6 +99,9 @@ QPlainTextEdit *makeTextArea(QWidget *parent, const char *name, QRect place, con
     box->setReadOnly(true);
     box->setFont(uiFont(12));
     box->setStyleSheet(QStringLiteral("QPlainTextEdit { %1; border: 1px solid rgb(96, 96, 96); }").arg(style));
+    box->document()->setDocumentMargin(2);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return box;
 }
 
@@ -106,6 +110,23 @@ QString forDisplay(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
+
+// The title "Glimra Land": its letters start right at its top edge, so that
+// their upper parts peek into the client area above the window's bottom.
+class TitleLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(Qt::white);
+        painter.drawText(0, fontMetrics().capHeight(), text());
+    }
+};
 
 // A stand-in for a litter picture that cannot be read, so that the litter can
 // still be seen and clicked away.
@@ -190,7 +211,9 @@ void MainForm::createToolbar()
     m_toolBar->setMovable(false);
     m_toolBar->setIconSize(QSize(32, 32));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"));
+    // The toolbar keeps the plain face of a control: its captions are dark.
+    m_toolBar->setStyleSheet(
+        QStringLiteral("QToolBar#tbToolBar { spacing: 0px; padding: 0px; border: none; background: palette(window); }"));
     m_toolBar->setMouseTracking(true);
     m_toolBar->installEventFilter(this);
     m_helpTopics.insert(m_toolBar, HelpTopic::Toolbar);
@@ -269,19 +292,23 @@ void MainForm::createHelpAndCredits()
 {
     m_helpBox = makeTextArea(this, "Text1", {HelpBoxLeft, 104, 169, 121},
                              QStringLiteral("color: white; background-color: rgb(128, 128, 255)"));
+    // The longest explanation needs more room than the box has.
+    m_helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_creditBox = makeTextArea(this, "Text7", {8, 136, 249, 49},
                                QStringLiteral("color: black; background-color: rgb(128, 128, 255)"));
 
-    m_menuLabels[0] = makeLabel(this, "Label1_0", QStringLiteral("Glimra Land"), {8, 385, 183, 41},
-                                QStringLiteral("white"), titleFont(26));
+    m_menuLabels[0] = new TitleLabel(QStringLiteral("Glimra Land"), this);
+    m_menuLabels[0]->setObjectName(QStringLiteral("Label1_0"));
+    m_menuLabels[0]->setGeometry(8, 385, 183, 41);
+    m_menuLabels[0]->setFont(titleFont(26));
     m_menuLabels[0]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_menuLabels[0]->installEventFilter(this);
 
     const QString name = QString::fromLatin1(CreditName);
     m_authorLabel = makeLabel(this, "Label2", QStringLiteral("Produce by ") + name, {5, 88, 153, 20},
-                              QStringLiteral("yellow"), titleFont(12));
+                              QStringLiteral("yellow"), titleFont(10));
     m_designerLabel = makeLabel(this, "Label6", QStringLiteral("Design by ") + name, {376, 397, 169, 20},
-                                QStringLiteral("rgb(0, 255, 0)"), titleFont(12));
+                                QStringLiteral("rgb(0, 255, 0)"), titleFont(10));
     for (QLabel *label : {m_authorLabel, m_designerLabel}) {
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
