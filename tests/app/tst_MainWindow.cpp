@@ -1,4 +1,5 @@
 #include "app/MainHelp.h"
+#include "app/ui/Fonts.h"
 #include "app/ui/Form1.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/WindowHub.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontInfo>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -513,6 +515,15 @@ private Q_SLOTS:
         QVERIFY(app::authorPage().url.startsWith(QStringLiteral("https://")));
         hover(form.sceneCanvas());
         QVERIFY(!credits->isVisible());
+    }
+
+    void windowsFontNamesResolveToInstalledFonts()
+    {
+        app::installFontSubstitutions();
+        QFont gothic(QStringLiteral("ＭＳ Ｐゴシック"));
+        QVERIFY2(QFontInfo(gothic).family().startsWith(QStringLiteral("IPA")), qPrintable(QFontInfo(gothic).family()));
+        QFont serif(QStringLiteral("Book Antiqua"));
+        QVERIFY2(QFontInfo(serif).family().startsWith(QStringLiteral("P052")), qPrintable(QFontInfo(serif).family()));
     }
 
     void standbyAndReturn()
