@@ -37,6 +37,15 @@ common::StoreStatus AddressStore::PutAddressRecord(int n, const QString &name, c
     return done(m_file.write(n, record.toBytes(), flush));
 }
 
+common::StoreStatus AddressStore::appendAddressRecord(const QString &name, const QString &address,
+                                                      common::Flush flush)
+{
+    const int count = CountAddressRecords();
+    if (!m_status)
+        return m_status;
+    return PutAddressRecord(count + 1, name, address, flush);
+}
+
 common::RecordRead AddressStore::GetAddressRecord(int n)
 {
     QByteArray bytes;

@@ -33,6 +33,11 @@ public:
     [[nodiscard]] common::StoreStatus PutAddressRecord(int n, const QString &name, const QString &address,
                                                        common::Flush flush = common::Flush::No);
 
+    // PutAddressRecord at CountAddressRecords() + 1, refused when the book
+    // cannot be counted, so that a failed count never overwrites entry 1.
+    [[nodiscard]] common::StoreStatus appendAddressRecord(const QString &name, const QString &address,
+                                                          common::Flush flush = common::Flush::No);
+
     // Reads entry n into CurrentAddressRecord. PastEnd when there is no whole
     // entry n; the buffer is then left as it was.
     [[nodiscard]] common::RecordRead GetAddressRecord(int n);

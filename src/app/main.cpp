@@ -16,6 +16,7 @@ int main(int argc, char *argv[])
 
     habitat::Habitat habitat;
     app::MainForm mainForm(habitat);
+    mainForm.setServices(app::MainFormServices::standard());
     mainForm.Form_Load();
     mainForm.show();
 

@@ -17,8 +17,17 @@ namespace maillib {
 // Start-up and shutdown of the layer. Safe to call more than once.
 void NMailInitializeWinSock();
 void NMailEndWinSock();
-// Kept for the calling convention; option 1 sets the size of text results.
+// Layer options, see NMailOption. Unknown options are ignored.
 void NMailSetOption(int option, int value);
+
+enum NMailOption : int {
+    // Characters kept of the subject, date and sender results (the size of a
+    // text buffer in the classic convention, NUL included). Default 8192.
+    NMailOptionTextSize = 1,
+    // Milliseconds a connection attempt, a TLS handshake or a stalled transfer
+    // may take before the call gives up. Default 60000.
+    NMailOptionTimeoutMs = 2,
+};
 
 // Opens a POP3 connection to server ("host", "host:port", "pop3s://host[:port]").
 // Returns a handle, or -1 (NMailGetMessage tells why).
@@ -41,9 +50,13 @@ int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QS
                      QString *body);
 
 // Marks message number deleted; it is gone once NMailPop3Close has been answered.
+// A message not fetched whole by NMailPop3GetMail or NMailPop3GetMailStatus in
+// this session is not deleted (NMailErrorBadArgument). Returns 1 or a negative code.
 int NMailPop3DeleteMail(int handle, int number);
 
 // Ends the session with QUIT (committing the deletions) and frees the handle.
+// Returns 1 when the server acknowledged QUIT; a negative code means nothing
+// marked for deletion was deleted.
 int NMailPop3Close(int handle);
 
 // Writes the attachments of a message into folder (a path with a closing
@@ -83,6 +96,8 @@ enum NMailError : int {
     NMailErrorSend = -7,
     NMailErrorBadArgument = -8,
     NMailErrorHandle = -9,
+    // Another mail call is still running (a window event arrived while it waited).
+    NMailErrorBusy = -10,
 };
 
 namespace detail {
@@ -98,6 +113,9 @@ struct LastFetched
     QString body;
 };
 LastFetched &lastFetched();
+// The current values of NMailOptionTextSize and NMailOptionTimeoutMs.
+int textSize();
+int timeoutMilliseconds();
 } // namespace detail
 
 } // namespace maillib

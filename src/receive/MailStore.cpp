@@ -39,6 +39,15 @@ common::StoreStatus MailStore::PutMailRecord(int n, const QString &subject, cons
     return done(m_file.write(n, record.toBytes(), flush));
 }
 
+common::StoreStatus MailStore::appendMailRecord(const QString &subject, const QString &from, const QString &date,
+                                                const QString &body, common::Flush flush)
+{
+    const int count = CountMailRecords();
+    if (!m_status)
+        return m_status;
+    return PutMailRecord(count + 1, subject, from, date, body, flush);
+}
+
 common::RecordRead MailStore::GetMailRecord(int n)
 {
     QByteArray bytes;

@@ -35,6 +35,12 @@ public:
                                                     const QString &date, const QString &body,
                                                     common::Flush flush = common::Flush::No);
 
+    // PutMailRecord at CountMailRecords() + 1, refused when the store cannot
+    // be counted, so that a failed count never makes new mail overwrite record 1.
+    [[nodiscard]] common::StoreStatus appendMailRecord(const QString &subject, const QString &from,
+                                                       const QString &date, const QString &body,
+                                                       common::Flush flush = common::Flush::No);
+
     // Reads record n into CurrentMailRecord. PastEnd when there is no whole
     // record n; the buffer is then left as it was.
     [[nodiscard]] common::RecordRead GetMailRecord(int n);

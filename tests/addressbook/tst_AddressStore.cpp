@@ -53,8 +53,7 @@ private Q_SLOTS:
         AddressStore store;
         QVERIFY(store.createIfMissing());
         QCOMPARE(store.CountAddressRecords(), 0);
-        QVERIFY(store.PutAddressRecord(store.CountAddressRecords() + 1, QStringLiteral("Taro"),
-                                       QStringLiteral("taro@example.jp")));
+        QVERIFY(store.appendAddressRecord(QStringLiteral("Taro"), QStringLiteral("taro@example.jp")));
         const QByteArray data = folder.readDataFile(StoreName);
         QCOMPARE(data.size(), 184);
         QCOMPARE(data.mid(90, 4), QByteArray("\x0D\x0A\x01\x00", 4));

@@ -3,6 +3,8 @@
 #include "habitat/ui/SceneCanvas.h"
 #include "support/TempProgramFolder.h"
 
+#include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -49,6 +51,21 @@ private Q_SLOTS:
         QCOMPARE(shown.pixel(0, 395), qRgb(250, 0, 0));
         QCOMPARE(shown.pixel(1, 394), qRgb(1, 2, 3));
         QCOMPARE(shown.pixel(541, 395), qRgb(1, 2, 3));
+    }
+
+    void pointerOverTheSceneIsReported()
+    {
+        testsupport::TempProgramFolder folder;
+        habitat::Habitat habitat;
+        app::MainForm form(habitat);
+        auto *canvas = form.sceneCanvas();
+        QVERIFY(canvas->hasMouseTracking());
+        QSignalSpy moved(canvas, &habitat::SceneCanvas::mouseMoved);
+        QMouseEvent move(QEvent::MouseMove, QPointF(100, 150), canvas->mapToGlobal(QPointF(100, 150)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(moved.at(0).at(0).toPoint(), QPoint(100, 150));
     }
 
     void blinkTimers()

@@ -35,7 +35,14 @@ public:
         m_error = error;
         m_steps = 0;
         m_hit = false;
+        m_faultName.clear();
         log.clear();
+    }
+    // Arms the fault for the first step called name of what runs next.
+    void arm(const QString &name, Fault fault, int error = EIO)
+    {
+        arm(0, fault, error);
+        m_faultName = name;
     }
     [[nodiscard]] int steps() const { return m_steps; }
     [[nodiscard]] bool hit() const { return m_hit; }
@@ -127,20 +134,24 @@ private:
     {
         ++m_steps;
         log << QString::fromLatin1(name);
-        if (m_steps != m_faultAt)
+        const bool named = !m_faultName.isEmpty() && !m_hit && m_faultName == QLatin1String(name);
+        if (m_steps != m_faultAt && !named)
             return false;
         m_hit = true;
         return true;
     }
     int injure()
     {
-        if (m_fault == Fault::Crash)
+        if (m_fault == Fault::Crash) {
+            log << QStringLiteral("CRASH");
             throw SimulatedCrash{};
+        }
         errno = m_error;
         return -1;
     }
 
     int m_faultAt = 0;
+    QString m_faultName;
     Fault m_fault = Fault::Fail;
     int m_error = EIO;
     int m_steps = 0;

@@ -65,33 +65,39 @@ void drawPaper(QPainter &p)
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 70));
     p.drawEllipse(QRectF(5, 24, 24, 6));
-    // A crumpled ball: an irregular outline with facets.
-    const QPointF outline[] = {{6, 16}, {8, 9}, {13, 5}, {19, 4}, {25, 7}, {28, 13},
-                               {27, 20}, {24, 25}, {17, 28}, {10, 26}, {6, 22}};
-    QLinearGradient paper(6, 4, 28, 28);
-    paper.setColorAt(0.0, QColor(255, 255, 250));
-    paper.setColorAt(1.0, QColor(196, 198, 204));
-    p.setBrush(paper);
-    p.setPen(QPen(QColor(120, 124, 134), 0.9));
-    p.drawPolygon(outline, int(std::size(outline)));
-    // Creases and shaded facets.
+    // A crumpled ball: a jagged outline, and facets around a few creases
+    // shaded by how they face the light (from the top left).
+    Rng rng(7);
+    const QPointF centre(16.5, 16);
+    const int corners = 15;
+    QPolygonF outline;
+    for (int i = 0; i < corners; ++i) {
+        const double a = 2 * M_PI * i / corners;
+        const double r = (i % 2 ? 10.0 : 12.5) + uniform(rng, -1.2, 1.2);
+        outline << centre + QPointF(r * std::cos(a), r * 0.92 * std::sin(a));
+    }
+    p.setPen(QPen(QColor(110, 114, 124), 0.9));
+    p.setBrush(QColor(236, 236, 230));
+    p.drawPolygon(outline);
+    const QPointF inner = centre + QPointF(1.5, 1);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(160, 164, 176, 150));
-    const QPointF facet1[] = {{13, 5}, {16, 14}, {8, 9}};
-    const QPointF facet2[] = {{16, 14}, {27, 20}, {24, 25}, {18, 19}};
-    const QPointF facet3[] = {{6, 22}, {12, 18}, {10, 26}};
-    p.drawPolygon(facet1, 3);
-    p.drawPolygon(facet2, 4);
-    p.drawPolygon(facet3, 3);
-    p.setPen(QPen(QColor(130, 134, 146), 0.8));
-    p.drawLine(QPointF(16, 14), QPointF(25, 7));
-    p.drawLine(QPointF(16, 14), QPointF(12, 18));
-    p.drawLine(QPointF(12, 18), QPointF(17, 28));
-    p.drawLine(QPointF(16, 14), QPointF(19, 4));
-    // A few lines of writing on the paper.
-    p.setPen(QPen(QColor(80, 100, 170, 150), 0.7));
-    p.drawLine(QPointF(18, 10), QPointF(24, 12));
-    p.drawLine(QPointF(17, 12), QPointF(23, 14));
+    for (int i = 0; i < corners; ++i) {
+        const QPointF a = outline[i];
+        const QPointF b = outline[(i + 1) % corners];
+        const QPointF mid = (a + b) / 2 - centre;
+        const double light = -(mid.x() + mid.y()) / 16.0; // -1 shadow .. 1 lit
+        const int shade = qBound(150, int(215 + 35 * light + uniform(rng, -18, 18)), 255);
+        p.setBrush(QColor(shade, shade, shade - 6));
+        const QPointF tri[] = {a, b, inner};
+        p.drawPolygon(tri, 3);
+    }
+    p.setPen(QPen(QColor(140, 144, 152), 0.7));
+    for (int i = 0; i < corners; i += 3)
+        p.drawLine(inner, outline[i]);
+    // Faded lines of writing.
+    p.setPen(QPen(QColor(80, 100, 170, 140), 0.7));
+    p.drawLine(QPointF(10, 11), QPointF(16, 9));
+    p.drawLine(QPointF(10, 14), QPointF(17, 12));
 }
 
 void drawCigaretteEnd(QPainter &p)

@@ -105,12 +105,14 @@ void drawPond(QPainter &p, Rng &rng, double moonX)
     p.save();
     p.setClipPath(shape);
     // The moon's broken reflection.
-    for (double y = pond.top() + 4; y < pond.bottom() - 4; y += 3.0) {
+    for (double y = pond.top() + 3; y < pond.bottom() - 3; y += 2.0) {
         const double t = (y - pond.top()) / pond.height();
-        const double half = 3 + 10 * t + uniform(rng, 0, 4);
-        QColor c(255, 240, 190, int(170 * (1.0 - t)));
-        p.setPen(QPen(c, 1.2));
-        p.drawLine(QPointF(moonX - half + uniform(rng, -2, 2), y), QPointF(moonX + half + uniform(rng, -2, 2), y));
+        const double fade = std::pow(1.0 - t, 1.4);
+        const double half = 2 + 7 * t + uniform(rng, 0, 3);
+        const double shift = uniform(rng, -2.5, 2.5);
+        QColor c(255, 236, 170, int(uniform(rng, 120, 210) * fade));
+        p.setPen(QPen(c, 1.0));
+        p.drawLine(QPointF(moonX - half + shift, y), QPointF(moonX + half + shift, y));
     }
     // Ripples.
     for (int i = 0; i < 22; ++i) {
@@ -220,16 +222,17 @@ QImage nightScene()
     const QPointF moon(236, 118);
     drawMoon(p, moon, 15);
     drawHills(p, rng);
+    // Grass on the far bank, partly hidden behind the water's edge.
+    drawGrass(p, rng, 0, Width, 298, 22, 160, QColor(5, 9, 20));
     drawPond(p, rng, moon.x());
 
     drawReeds(p, rng, 150, 200, 318);
     drawReeds(p, rng, 410, 455, 316);
-    drawBroadleafTree(p, rng, 58, 330, 40, 90);
+    drawBroadleafTree(p, rng, 62, 330, 118, 78);
     drawConifer(p, rng, 488, 300, 190, 62);
     drawConifer(p, rng, 526, 310, 230, 70);
     drawConifer(p, rng, 452, 290, 120, 40);
 
-    drawGrass(p, rng, 0, Width, 300, 26, 140, QColor(5, 9, 20));
     drawGrass(p, rng, 0, Width, 372, 40, 240, QColor(3, 6, 14));
     drawGrass(p, rng, 0, Width, Height + 2, 56, 320, QColor(1, 3, 8));
     return image;

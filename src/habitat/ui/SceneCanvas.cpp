@@ -3,6 +3,7 @@
 #include "habitat/FireflyScene.h"
 #include "habitat/SceneSources.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -13,6 +14,7 @@ SceneCanvas::SceneCanvas(QWidget *parent)
     , m_frame(QStringLiteral(":/habitat/Back.jpg"))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     resize(CanvasWidth, CanvasHeight);
 }
 
@@ -29,6 +31,12 @@ void SceneCanvas::paintEvent(QPaintEvent *event)
     if (!m_frame.rect().contains(area))
         painter.fillRect(area, QColor::fromRgb(DarkBackground));
     painter.drawImage(area.topLeft(), m_frame, area);
+}
+
+void SceneCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseMoved(event->position().toPoint());
+    QWidget::mouseMoveEvent(event);
 }
 
 } // namespace habitat

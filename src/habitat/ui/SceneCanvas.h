@@ -17,8 +17,13 @@ public:
     void showFrame(const QImage &frame);
     [[nodiscard]] const QImage &frame() const { return m_frame; }
 
+Q_SIGNALS:
+    // The pointer moved over the scene, with or without a button held.
+    void mouseMoved(const QPoint &position);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     QImage m_frame;

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "maillib/Pop3Address.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSet>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QEventLoop;
+class QSslSocket;
+
+namespace maillib {
+
+// Limits and TLS settings of a Pop3Session.
+struct Pop3Settings
+{
+    // A connection attempt, a TLS handshake or a transfer that makes no
+    // progress for this long ends the session.
+    int timeoutMs = 60000;
+    // Messages listed larger than this are not downloaded.
+    qint64 maxMessageBytes = qint64(256) * 1024 * 1024;
+    // Read-ahead when pipelining: messages and listed bytes in flight.
+    int prefetchMessages = 4;
+    qint64 prefetchBytes = qint64(16) * 1024 * 1024;
+    // TLS settings; the process default (system CA store) when unset.
+    std::optional<QSslConfiguration> ssl;
+};
+
+enum class Pop3Login {
+    UserPass,
+    Apop,
+};
+
+// One POP3 session on one connection (RFC 1939, with CAPA and PIPELINING from
+// RFC 2449 and STLS from RFC 2595). Every call blocks until the server has
+// answered but keeps the thread's event loop turning, with user input held back.
+//
+// Any -ERR (to CAPA aside), a dropped connection, a time-out or a malformed
+// reply ends the session at once without QUIT, so nothing marked for deletion
+// is committed, and the session never reconnects: message numbers stay those
+// of the login. When the server offers PIPELINING, the next messages are
+// requested while the caller works on the current one and deletions are sent
+// without waiting; their outcome is reported by the next call at the latest.
+class Pop3Session : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Pop3Session(Pop3Settings settings = Pop3Settings(), QObject *parent = nullptr);
+    // Drops a session that is still open without QUIT.
+    ~Pop3Session() override;
+
+    // Connects, reads the greeting and the capabilities, and upgrades with
+    // STLS when the address asks for it and the server offers it.
+    [[nodiscard]] bool open(const Pop3Address &address);
+    // Logs in and reads the message count (STAT) and sizes (LIST).
+    [[nodiscard]] bool login(const QString &user, const QString &password, Pop3Login method);
+
+    [[nodiscard]] int messageCount() const { return m_count; }
+    // Size in octets as listed at login, or -1 for a number not listed.
+    [[nodiscard]] qint64 messageSize(int number) const;
+    // The message exactly as stored on the server: CRLF line ends, dot-stuffing undone.
+    [[nodiscard]] bool retrieve(int number, QByteArray *message);
+    [[nodiscard]] bool wasRetrieved(int number) const { return m_retrieved.contains(number); }
+    // Marks a message deleted; it is gone only once quit() succeeded.
+    [[nodiscard]] bool markDeleted(int number);
+    // Waits for every outstanding reply, then sends QUIT. True when the
+    // server acknowledged it, i.e. the deletions are committed.
+    [[nodiscard]] bool quit();
+    // Drops the connection without QUIT.
+    void abort();
+
+    [[nodiscard]] bool isFailed() const { return m_state == State::Failed; }
+    [[nodiscard]] bool isEncrypted() const;
+    [[nodiscard]] bool pipelining() const { return m_pipelining; }
+    [[nodiscard]] QStringList capabilities() const { return m_capabilities; }
+    [[nodiscard]] QByteArray greeting() const { return m_greeting; }
+
+    // The NMailError code and the user's text of the last failed call.
+    [[nodiscard]] int errorCode() const { return m_errorCode; }
+    [[nodiscard]] QString errorText() const { return m_errorText; }
+
+private:
+    enum class State { Idle, Connecting, Authorization, Transaction, Closed, Failed };
+    struct Command;
+    using CommandPtr = std::shared_ptr<Command>;
+
+    CommandPtr send(const QByteArray &line, int kind, int number = 0);
+    bool waitFor(const std::function<bool()> &done);
+    bool waitFor(const CommandPtr &command);
+    bool drain();
+    bool readCapabilities();
+    bool startTls();
+    bool checkNumber(int number);
+    void prefetchAfter(int number);
+    qint64 bytesAhead() const;
+
+    void onReadyRead();
+    void onSocketError();
+    void onSslErrors(const QList<QSslError> &errors);
+    void onDisconnected();
+    void progress();
+    void processInput();
+    bool finishStatus(Command &command, const QByteArray &line);
+    void completeFront();
+
+    void fail(int code, const QString &text);
+    void refuse(int code, const QString &text);
+    [[nodiscard]] int failureCodeForPhase() const;
+
+    Pop3Settings m_settings;
+    Pop3Address m_address;
+    QSslSocket *m_socket = nullptr;
+    QEventLoop *m_waitLoop = nullptr;
+    QTimer m_stallTimer;
+    State m_state = State::Idle;
+    bool m_pipelining = false;
+    bool m_tlsStarting = false;
+    QByteArray m_greeting;
+    QStringList m_capabilities;
+
+    QByteArray m_in;
+    std::deque<CommandPtr> m_pending;
+    std::map<int, CommandPtr> m_retrs;
+
+    int m_count = 0;
+    std::vector<qint64> m_sizes;
+    QSet<int> m_retrieved;
+    QSet<int> m_deleted;
+
+    int m_errorCode = 0;
+    QString m_errorText;
+};
+
+// What the greeting says about APOP (RFC 1939 section 7): the timestamp to hash,
+// or whether it is missing or malformed.
+struct ApopTimestamp
+{
+    enum class Kind { Missing, Malformed, Valid } kind = Kind::Missing;
+    QByteArray value;
+};
+[[nodiscard]] ApopTimestamp apopTimestamp(const QByteArray &greeting);
+
+} // namespace maillib

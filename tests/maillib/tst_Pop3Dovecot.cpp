@@ -1,0 +1,273 @@
+#include "maillib/NMail.h"
+#include "support/DovecotServer.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using namespace maillib;
+using testsupport::DovecotServer;
+
+namespace {
+
+const QString Alice = QStringLiteral("alice");
+const QString AlicePassword = QStringLiteral("alicepw");
+
+QByteArray textMessage(const QByteArray &subject, const QByteArray &body)
+{
+    return "From: Sender <sender@example.jp>\r\nTo: alice@example.jp\r\nSubject: " + subject
+        + "\r\nDate: Tue, 8 Dec 2026 10:00:00 +0900\r\nMIME-Version: 1.0\r\n"
+          "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+        + body;
+}
+
+qsizetype logMark = 0;
+
+// Counts the Dovecot log lines of the current test that contain every one of words.
+int logLines(const DovecotServer &server, const QStringList &words)
+{
+    int count = 0;
+    for (const QString &line : server.log().mid(logMark).split(u'\n')) {
+        if (std::all_of(words.begin(), words.end(), [&line](const QString &w) { return line.contains(w); }))
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+// The POP3 entry points against a real Dovecot, as the mail check uses them.
+class Pop3DovecotTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    DovecotServer m_server;
+
+    int connectAndLogin(int apop = 0, int expected = -100)
+    {
+        const int handle = NMailPop3Connect(m_server.address());
+        if (handle <= 0) {
+            qWarning() << NMailGetMessage();
+            return handle;
+        }
+        const int count = NMailPop3Authenticate(handle, Alice, AlicePassword, apop);
+        if (expected != -100 && count != expected)
+            qWarning() << "count" << count << NMailGetMessage();
+        return handle;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+        NMailInitializeWinSock();
+        NMailSetOption(NMailOptionTextSize, 8192);
+        NMailSetOption(NMailOptionTimeoutMs, 20000);
+    }
+
+    void init()
+    {
+        m_server.clear(Alice);
+        logMark = m_server.log().size();
+    }
+
+    void cleanupTestCase() { NMailEndWinSock(); }
+
+    void userPassFetchesInOrderAndDeletesOnlyAtClose()
+    {
+        const QList<QByteArray> sent = {
+            textMessage("=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=", "一通目の本文\r\n"),
+            textMessage("second", "二通目\r\n"),
+            textMessage("third", "三通目\r\n"),
+        };
+        for (const QByteArray &m : sent)
+            QVERIFY(m_server.deliver(Alice, m));
+
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, AlicePassword, 0), 3);
+        const QStringList subjects = {QStringLiteral("テスト"), QStringLiteral("second"), QStringLiteral("third")};
+        const QStringList bodies = {QStringLiteral("一通目の本文"), QStringLiteral("二通目"), QStringLiteral("三通目")};
+        for (int i = 1; i <= 3; ++i) {
+            QString subject, date, from, header, body;
+            QCOMPARE(NMailPop3GetMailStatus(handle, i, &subject, &date, &from, &header), 1);
+            QCOMPARE(subject, subjects[i - 1]);
+            QCOMPARE(date, QStringLiteral("Tue, 8 Dec 2026 10:00:00 +0900"));
+            QVERIFY2(from.contains(QStringLiteral("sender@example.jp")), qPrintable(from));
+            QVERIFY(header.startsWith(QStringLiteral("From: Sender <sender@example.jp>\r\n")));
+            QCOMPARE(NMailPop3GetMailSize(handle, i), qint64(sent[i - 1].size()));
+            subject.clear();
+            QCOMPARE(NMailPop3GetMail(handle, i, &subject, &date, &from, &header, &body), 1);
+            QCOMPARE(subject, subjects[i - 1]);
+            QCOMPARE(body.trimmed(), bodies[i - 1]);
+            QCOMPARE(detail::lastFetched().raw, sent[i - 1]);
+            QCOMPARE(NMailPop3DeleteMail(handle, i), 1);
+        }
+        // Marked, not yet deleted.
+        QCOMPARE(m_server.messages(Alice).size(), 3);
+        QCOMPARE(NMailPop3Close(handle), 1);
+        QCOMPARE(m_server.messages(Alice).size(), 0);
+        QCOMPARE(logLines(m_server, {QStringLiteral("method=PLAIN"), QStringLiteral("user=<alice>")}), 1);
+        QCOMPARE(logLines(m_server, {QStringLiteral("Logged out"), QStringLiteral("del=3/3")}), 1);
+    }
+
+    void apopLogsIn()
+    {
+        QVERIFY(m_server.deliver(Alice, textMessage("apop", "body\r\n")));
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, AlicePassword, -1), 1);
+        QString subject, date, from, header, body;
+        QCOMPARE(NMailPop3GetMail(handle, 1, &subject, &date, &from, &header, &body), 1);
+        QCOMPARE(subject, QStringLiteral("apop"));
+        QCOMPARE(NMailPop3Close(handle), 1);
+        QCOMPARE(logLines(m_server, {QStringLiteral("method=APOP"), QStringLiteral("user=<alice>")}), 1);
+        QCOMPARE(m_server.messages(Alice).size(), 1); // fetched, not deleted
+    }
+
+    void wrongPasswordIsNegativeWithTheServersText_data()
+    {
+        QTest::addColumn<int>("apop");
+        QTest::newRow("USER/PASS") << 0;
+        QTest::newRow("APOP") << -1;
+    }
+
+    void wrongPasswordIsNegativeWithTheServersText()
+    {
+        QFETCH(int, apop);
+        QVERIFY(m_server.deliver(Alice, textMessage("kept", "body\r\n")));
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, QStringLiteral("wrong"), apop), int(NMailErrorAuthenticate));
+        QCOMPARE(NMailGetMessage(),
+                 QStringLiteral("POP3 サーバーにログインできませんでした。ユーザーIDとパスワードを確認してください。\n"
+                                "-ERR [AUTH] Authentication failed."));
+        QVERIFY(NMailPop3Close(handle) < 0);
+        QCOMPARE(m_server.messages(Alice).size(), 1);
+        QCOMPARE(NMailPop3Close(handle), int(NMailErrorHandle)); // the handle is gone
+    }
+
+    void emptyMailboxCountsZero()
+    {
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, AlicePassword, 0), 0);
+        QString subject;
+        QVERIFY(NMailPop3GetMailStatus(handle, 1, &subject, nullptr, nullptr, nullptr) < 0);
+        QCOMPARE(NMailPop3Close(handle), 1);
+    }
+
+    void sessionCutBeforeQuitKeepsEverything()
+    {
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(m_server.deliver(Alice, textMessage("cut", "body\r\n")));
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, AlicePassword, 0), 2);
+        for (int i = 1; i <= 2; ++i) {
+            QString body;
+            QCOMPARE(NMailPop3GetMail(handle, i, nullptr, nullptr, nullptr, nullptr, &body), 1);
+            QCOMPARE(NMailPop3DeleteMail(handle, i), 1);
+        }
+        // The program ends without closing: the connection goes without QUIT.
+        NMailEndWinSock();
+        NMailInitializeWinSock();
+        QCOMPARE(NMailPop3Close(handle), int(NMailErrorHandle));
+        QTRY_COMPARE(logLines(m_server, {QStringLiteral("Disconnected"), QStringLiteral("del=0/")}), 1);
+        QCOMPARE(m_server.messages(Alice).size(), 2);
+    }
+
+    void serverErrorMidSessionDeletesNothing()
+    {
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(m_server.deliver(Alice, textMessage("err", "body " + QByteArray::number(i) + "\r\n")));
+        const int handle = NMailPop3Connect(m_server.address());
+        QVERIFY2(handle > 0, qPrintable(NMailGetMessage()));
+        QCOMPARE(NMailPop3Authenticate(handle, Alice, AlicePassword, 0), 3);
+        // Message 2 disappears behind the session's back; the server answers
+        // its RETR with -ERR.
+        QVERIFY(QFile::remove(m_server.messageFiles(Alice).value(1)));
+        bool sawError = false;
+        for (int i = 1; i <= 3; ++i) {
+            QString body;
+            if (NMailPop3GetMail(handle, i, nullptr, nullptr, nullptr, nullptr, &body) < 0)
+                sawError = true;
+            (void)NMailPop3DeleteMail(handle, i);
+        }
+        QVERIFY(sawError);
+        QCOMPARE(NMailGetMessage(), QStringLiteral("POP3 サーバーがエラーを返したため、接続を終了しました（RETR）。"
+                                                   "削除の指定は取り消されました。\n-ERR Message 2 expunged."));
+        QVERIFY(NMailPop3Close(handle) < 0);
+        QTRY_COMPARE(logLines(m_server, {QStringLiteral("pop3(alice)"), QStringLiteral("Disconnected"),
+                                         QStringLiteral("del=0/")}),
+                     1);
+        QCOMPARE(m_server.messages(Alice).size(), 2); // the two that were there stay
+        QCOMPARE(logLines(m_server, {QStringLiteral("Logged out")}), 0);
+    }
+
+    void dotStuffedLinesRoundTripExactly()
+    {
+        const QByteArray tricky = textMessage("dots", ".leading dot\r\n..two dots\r\n.\r\n. blank\r\nend.\r\n.");
+        QVERIFY(m_server.deliver(Alice, tricky + "\r\n"));
+        const int handle = connectAndLogin(0, 1);
+        QVERIFY(handle > 0);
+        QString body;
+        QCOMPARE(NMailPop3GetMail(handle, 1, nullptr, nullptr, nullptr, nullptr, &body), 1);
+        QCOMPARE(detail::lastFetched().raw, tricky + "\r\n");
+        QCOMPARE(body, QStringLiteral(".leading dot\r\n..two dots\r\n.\r\n. blank\r\nend.\r\n.\r\n"));
+        QCOMPARE(NMailPop3Close(handle), 1);
+    }
+
+    void messagesNeverFetchedAreNotDeleted()
+    {
+        QVERIFY(m_server.deliver(Alice, textMessage("unread", "body\r\n")));
+        const int handle = connectAndLogin(0, 1);
+        QVERIFY(handle > 0);
+        QCOMPARE(NMailPop3DeleteMail(handle, 1), int(NMailErrorBadArgument));
+        QCOMPARE(NMailGetMessage(), QStringLiteral("メール番号 1 はまだ受信していないため、サーバーから削除しませんでした。"));
+        QCOMPARE(NMailPop3Close(handle), 1);
+        QCOMPARE(m_server.messages(Alice).size(), 1);
+    }
+
+    void callsArrivingDuringAWaitAreRefused()
+    {
+        QVERIFY(m_server.deliver(Alice, textMessage("busy", "body\r\n")));
+        const int handle = connectAndLogin(0, 1);
+        QVERIFY(handle > 0);
+        int nested = 0;
+        QTimer::singleShot(0, this, [&nested] { nested = NMailPop3Connect(QStringLiteral("127.0.0.1:1")); });
+        QString body;
+        QCOMPARE(NMailPop3GetMail(handle, 1, nullptr, nullptr, nullptr, nullptr, &body), 1);
+        QCOMPARE(nested, int(NMailErrorConnect));
+        QCOMPARE(NMailPop3Close(handle), 1);
+    }
+
+    void unusableServerNamesAndDeadPortsFail()
+    {
+        QCOMPARE(NMailPop3Connect(QStringLiteral("host:99999")), -1);
+        QCOMPARE(NMailGetMessage(), QStringLiteral("POP3 サーバー名「host:99999」が正しくありません。"));
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress(QHostAddress::LocalHost), 0));
+            port = probe.serverPort();
+        }
+        QCOMPARE(NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(port)), -1);
+        QVERIFY(NMailGetMessage().startsWith(QStringLiteral("POP3 サーバー 127.0.0.1 に接続できませんでした。")));
+    }
+
+    void serverThatNeverGreetsTimesOut()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress(QHostAddress::LocalHost), 0));
+        NMailSetOption(NMailOptionTimeoutMs, 300);
+        const int handle = NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(silent.serverPort()));
+        NMailSetOption(NMailOptionTimeoutMs, 20000);
+        QCOMPARE(handle, -1);
+        QCOMPARE(NMailGetMessage(), QStringLiteral("POP3 サーバーから応答がないため、処理を打ち切りました。"));
+    }
+};
+
+QTEST_GUILESS_MAIN(Pop3DovecotTest)
+#include "tst_Pop3Dovecot.moc"

@@ -1,0 +1,447 @@
+#include "maillib/NMail.h"
+#include "maillib/Pop3Address.h"
+#include "maillib/Pop3Session.h"
+#include "support/FakePop3Server.h"
+
+#include <QtTest>
+
+using maillib::Pop3Address;
+using maillib::Pop3Login;
+using maillib::Pop3Security;
+using maillib::Pop3Session;
+using maillib::Pop3Settings;
+using testsupport::FakePop3Server;
+
+namespace {
+
+Pop3Address local(const FakePop3Server &server)
+{
+    return Pop3Address{QStringLiteral("127.0.0.1"), server.port(), Pop3Security::StartTlsIfOffered};
+}
+
+Pop3Settings quick(int timeoutMs = 10000)
+{
+    Pop3Settings settings;
+    settings.timeoutMs = timeoutMs;
+    return settings;
+}
+
+qsizetype countStarting(const QList<QByteArray> &commands, const char *verb)
+{
+    return std::count_if(commands.begin(), commands.end(), [verb](const QByteArray &c) { return c.startsWith(verb); });
+}
+
+const QByteArray Tricky = "Subject: dots\r\n\r\n.leading dot\r\n..two dots\r\n.\r\n. \r\nend.\r\n";
+
+} // namespace
+
+class Pop3SessionTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parsesServerNames_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("implicitTls");
+        QTest::newRow("bare") << "pop.example.jp" << true << "pop.example.jp" << 110 << false;
+        QTest::newRow("blanks") << "  pop.example.jp " << true << "pop.example.jp" << 110 << false;
+        QTest::newRow("port") << "pop.example.jp:1110" << true << "pop.example.jp" << 1110 << false;
+        QTest::newRow("995 means pop3s") << "pop.example.jp:995" << true << "pop.example.jp" << 995 << true;
+        QTest::newRow("pop3s") << "pop3s://pop.example.jp" << true << "pop.example.jp" << 995 << true;
+        QTest::newRow("POP3S port") << "POP3S://pop.example.jp:1995/" << true << "pop.example.jp" << 1995 << true;
+        QTest::newRow("pop3 scheme") << "pop3://127.0.0.1:2110" << true << "127.0.0.1" << 2110 << false;
+        QTest::newRow("ipv6") << "[::1]:2110" << true << "::1" << 2110 << false;
+        QTest::newRow("idn") << "メール.example.jp" << true << "xn--4dkua4c.example.jp" << 110 << false;
+        QTest::newRow("empty") << "" << false << "" << 0 << false;
+        QTest::newRow("port zero") << "host:0" << false << "" << 0 << false;
+        QTest::newRow("port too big") << "host:65536" << false << "" << 0 << false;
+        QTest::newRow("port not a number") << "host:11x" << false << "" << 0 << false;
+        QTest::newRow("empty port") << "host:" << false << "" << 0 << false;
+        QTest::newRow("user part") << "pop3://me@host" << false << "" << 0 << false;
+        QTest::newRow("line break") << "host\r\nQUIT" << false << "" << 0 << false;
+        QTest::newRow("path") << "host/inbox" << false << "" << 0 << false;
+        QTest::newRow("open bracket") << "[::1" << false << "" << 0 << false;
+    }
+
+    void parsesServerNames()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, valid);
+        const std::optional<Pop3Address> address = maillib::parsePop3Address(server);
+        QCOMPARE(address.has_value(), valid);
+        if (!valid)
+            return;
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(bool, implicitTls);
+        QCOMPARE(address->host, host);
+        QCOMPARE(int(address->port), port);
+        QCOMPARE(address->security == Pop3Security::ImplicitTls, implicitTls);
+    }
+
+    void readsApopTimestamps_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("value");
+        using Kind = maillib::ApopTimestamp::Kind;
+        QTest::newRow("rfc") << QByteArray("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>") << int(Kind::Valid)
+                             << QByteArray("<1896.697170952@dbc.mtview.ca.us>");
+        QTest::newRow("dovecot") << QByteArray("+OK Dovecot (Debian) ready. <33b7.6.6b18dba1.4cqEpIshaPXVs69d2rm/YA==@vm>")
+                                 << int(Kind::Valid) << QByteArray("<33b7.6.6b18dba1.4cqEpIshaPXVs69d2rm/YA==@vm>");
+        QTest::newRow("none") << QByteArray("+OK ready") << int(Kind::Missing) << QByteArray();
+        QTest::newRow("unclosed") << QByteArray("+OK <1896.697@host") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("no at") << QByteArray("+OK <1896.697170952>") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("blank inside") << QByteArray("+OK <1896 697@host>") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("two stamps") << QByteArray("+OK <a@b> <c@d>") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("8-bit") << QByteArray("+OK <a\xff@b>") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("empty local part") << QByteArray("+OK <@b>") << int(Kind::Malformed) << QByteArray();
+        QTest::newRow("reversed") << QByteArray("+OK >a@b<") << int(Kind::Malformed) << QByteArray();
+    }
+
+    void readsApopTimestamps()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, value);
+        const maillib::ApopTimestamp stamp = maillib::apopTimestamp(greeting);
+        QCOMPARE(int(stamp.kind), kind);
+        QCOMPARE(stamp.value, value);
+    }
+
+    void fetchesInOrderAndCommitsOnlyAtQuit()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: one\r\n\r\nfirst\r\n", Tricky, "Subject: three\r\n\r\nthird\r\n"};
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QCOMPARE(session.messageCount(), 3);
+        QCOMPARE(session.messageSize(2), qint64(Tricky.size()));
+        for (int i = 1; i <= 3; ++i) {
+            QByteArray raw;
+            QVERIFY2(session.retrieve(i, &raw), qPrintable(session.errorText()));
+            QCOMPARE(raw, server.messages[i - 1]);
+            QVERIFY(session.markDeleted(i));
+        }
+        QVERIFY(server.committed.isEmpty());
+        QVERIFY(session.quit());
+        QCOMPARE(server.committed, QList<int>({1, 2, 3}));
+        QCOMPARE(server.connections, 1);
+        QVERIFY(server.commands.contains("USER alice"));
+        QVERIFY(server.commands.contains("PASS tanstaaf"));
+    }
+
+    void undoesDotStuffingAcrossChunkBoundaries_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("1 byte") << 1;
+        QTest::newRow("2 bytes") << 2;
+        QTest::newRow("7 bytes") << 7;
+    }
+
+    void undoesDotStuffingAcrossChunkBoundaries()
+    {
+        QFETCH(int, chunk);
+        FakePop3Server server;
+        server.chunkSize = chunk;
+        const QByteArray bareLf = "Subject: lf\n\n.x\nlast\n";
+        server.messages = {Tricky, bareLf};
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        QCOMPARE(raw, Tricky);
+        // Lines a server ends with a bare LF are kept as they came.
+        QVERIFY(session.retrieve(2, &raw));
+        QCOMPARE(raw, bareLf);
+    }
+
+    void apopSendsTheRfcDigest()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: a\r\n\r\nb\r\n"};
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY2(session.login("alice", "tanstaaf", Pop3Login::Apop), qPrintable(session.errorText()));
+        QCOMPARE(session.messageCount(), 1);
+        QVERIFY(server.commands.contains("APOP alice c4c9334bac560ecc979e58001b3e22fb"));
+        QVERIFY(!server.commands.contains("PASS tanstaaf"));
+    }
+
+    void apopRefusesWhatItCannotHash_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("malformed") << QByteArray("+OK ready <1896.697170952>")
+                                   << QStringLiteral("POP3 サーバーの APOP タイムスタンプが不正なため、ログインを中止しました。\n"
+                                                     "+OK ready <1896.697170952>");
+        QTest::newRow("missing") << QByteArray("+OK ready")
+                                 << QStringLiteral("POP3 サーバーが APOP に対応していないため、ログインできません。\n+OK ready");
+    }
+
+    void apopRefusesWhatItCannotHash()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QString, expected);
+        FakePop3Server server;
+        server.greeting = greeting;
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(!session.login("alice", "tanstaaf", Pop3Login::Apop));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorAuthenticate));
+        QCOMPARE(session.errorText(), expected);
+        for (const QByteArray &command : server.commands)
+            QVERIFY2(!command.startsWith("APOP") && !command.startsWith("PASS"), command.constData());
+    }
+
+    void wrongPasswordEndsSessionWithServerText()
+    {
+        FakePop3Server server;
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(!session.login("alice", "wrong", Pop3Login::UserPass));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorAuthenticate));
+        QCOMPARE(session.errorText(),
+                 QStringLiteral("POP3 サーバーにログインできませんでした。ユーザーIDとパスワードを確認してください。\n"
+                                "-ERR [AUTH] Authentication failed."));
+        QVERIFY(session.isFailed());
+        QVERIFY(!session.quit());
+        QVERIFY(!server.commands.contains("QUIT"));
+    }
+
+    void errorMidSessionEndsWithoutQuit()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n1\r\n", "Subject: 2\r\n\r\n2\r\n", "Subject: 3\r\n\r\n3\r\n"};
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 2")
+                return FakePop3Server::Reply{"-ERR Mailbox is locked.\r\n"};
+            return std::nullopt;
+        };
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        // Message 2 is already on its way, so its failure may be reported
+        // here or by the next call; either way the session is over.
+        (void)session.markDeleted(1);
+        QVERIFY(!session.retrieve(2, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorProtocol));
+        QVERIFY(session.errorText().endsWith(QStringLiteral("\n-ERR Mailbox is locked.")));
+        QVERIFY(session.isFailed());
+        // Nothing more reaches the server, and the deletion is never committed.
+        const qsizetype sent = server.commands.size();
+        QVERIFY(!session.retrieve(3, &raw));
+        QVERIFY(!session.markDeleted(3));
+        QVERIFY(!session.quit());
+        QTRY_COMPARE(server.connections, 1);
+        QCOMPARE(server.commands.size(), sent);
+        QVERIFY(!server.commands.contains("QUIT"));
+        QVERIFY(server.committed.isEmpty());
+    }
+
+    void droppedConnectionIsReportedNotRetried()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n1\r\n", "Subject: 2\r\n\r\n2\r\n"};
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 2")
+                return FakePop3Server::Reply{"+OK 30 octets\r\nSubject: 2\r\n", true};
+            return std::nullopt;
+        };
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        // Message 2 is already on its way, so its failure may be reported
+        // here or by the next call; either way the session is over.
+        (void)session.markDeleted(1);
+        QVERIFY(!session.retrieve(2, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorProtocol));
+        QCOMPARE(session.errorText(), QStringLiteral("POP3 サーバーとの接続が切れました。削除の指定は取り消されました。"));
+        QVERIFY(!session.quit());
+        QCOMPARE(server.connections, 1);
+        QVERIFY(server.committed.isEmpty());
+    }
+
+    void silentServerTimesOut()
+    {
+        FakePop3Server server;
+        server.greeting.clear();
+        Pop3Session session(quick(300));
+        QVERIFY(!session.open(local(server)));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorTimeout));
+        QCOMPARE(session.errorText(), QStringLiteral("POP3 サーバーから応答がないため、処理を打ち切りました。"));
+    }
+
+    void stalledTransferTimesOut()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n1\r\n"};
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 1")
+                return FakePop3Server::Reply{"+OK 30 octets\r\nSubject: 1\r\n"};
+            return std::nullopt;
+        };
+        Pop3Session session(quick(300));
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(!session.retrieve(1, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorTimeout));
+    }
+
+    void refusedConnectionIsAConnectError()
+    {
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress(QHostAddress::LocalHost), 0));
+            port = probe.serverPort();
+        }
+        Pop3Session session(quick());
+        QVERIFY(!session.open(Pop3Address{QStringLiteral("127.0.0.1"), port, Pop3Security::StartTlsIfOffered}));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorConnect));
+        QVERIFY(session.errorText().startsWith(QStringLiteral("POP3 サーバー 127.0.0.1 に接続できませんでした。\n")));
+    }
+
+    void lockStepWithoutPipelining()
+    {
+        FakePop3Server server;
+        for (int i = 1; i <= 5; ++i)
+            server.messages.append("Subject: " + QByteArray::number(i) + "\r\n\r\nbody\r\n");
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(!session.pipelining());
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        for (int i = 1; i <= 5; ++i) {
+            QByteArray raw;
+            QVERIFY(session.retrieve(i, &raw));
+            QCOMPARE(raw, server.messages[i - 1]);
+            QVERIFY(session.markDeleted(i));
+        }
+        QVERIFY(session.quit());
+        QCOMPARE(server.mostCommandsAtOnce, 1);
+        QCOMPARE(server.committed, QList<int>({1, 2, 3, 4, 5}));
+        // Every message was asked for exactly once.
+        QCOMPARE(countStarting(server.commands, "RETR"), 5);
+    }
+
+    void pipelinesWhenOffered()
+    {
+        FakePop3Server server;
+        server.capabilities.append("PIPELINING");
+        for (int i = 1; i <= 6; ++i)
+            server.messages.append("Subject: " + QByteArray::number(i) + "\r\n\r\nbody\r\n");
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.pipelining());
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        // The next messages were requested before the caller asked for them.
+        QTRY_VERIFY(server.commands.contains("RETR 2"));
+        for (int i = 1; i <= 6; ++i) {
+            QVERIFY(session.retrieve(i, &raw));
+            QCOMPARE(raw, server.messages[i - 1]);
+            QVERIFY(session.markDeleted(i));
+        }
+        QVERIFY(session.quit());
+        QVERIFY(server.mostCommandsAtOnce > 1);
+        QCOMPARE(server.committed, QList<int>({1, 2, 3, 4, 5, 6}));
+        QCOMPARE(countStarting(server.commands, "RETR"), 6);
+    }
+
+    void pipelinedDeleteErrorIsReportedAndNothingCommitted()
+    {
+        FakePop3Server server;
+        server.capabilities.append("PIPELINING");
+        server.messages = {"Subject: 1\r\n\r\n1\r\n", "Subject: 2\r\n\r\n2\r\n"};
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "DELE 2")
+                return FakePop3Server::Reply{"-ERR Message is deleted.\r\n"};
+            return std::nullopt;
+        };
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        QVERIFY(session.markDeleted(1));
+        QVERIFY(session.retrieve(2, &raw));
+        (void)session.markDeleted(2);
+        QVERIFY(!session.quit());
+        QVERIFY(session.errorText().endsWith(QStringLiteral("\n-ERR Message is deleted.")));
+        QVERIFY(!server.commands.contains("QUIT"));
+        QVERIFY(server.committed.isEmpty());
+    }
+
+    void badNumbersAreRefusedWithoutEndingTheSession()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n1\r\n"};
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(!session.retrieve(0, &raw));
+        QVERIFY(!session.retrieve(2, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorBadArgument));
+        QVERIFY(session.markDeleted(1));
+        QVERIFY(session.markDeleted(1)); // a second mark is not sent again
+        QVERIFY(!session.retrieve(1, &raw));
+        QVERIFY(!session.isFailed());
+        QVERIFY(session.quit());
+        QCOMPARE(countStarting(server.commands, "DELE"), 1);
+        QCOMPARE(countStarting(server.commands, "RETR"), 0);
+        QCOMPARE(server.committed, QList<int>({1}));
+    }
+
+    void lineBreaksInCredentialsNeverReachTheServer()
+    {
+        FakePop3Server server;
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(!session.login("alice", "pw\r\nDELE 1", Pop3Login::UserPass));
+        QVERIFY(!session.login("alice\nDELE 1", "pw", Pop3Login::UserPass));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorBadArgument));
+        QCOMPARE(server.commands, QList<QByteArray>({"CAPA"}));
+    }
+
+    void malformedRepliesEndTheSession_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("not a status") << QByteArray("HELLO\r\n");
+        QTest::newRow("overlong line") << QByteArray(70 * 1024, 'x');
+    }
+
+    void malformedRepliesEndTheSession()
+    {
+        QFETCH(QByteArray, reply);
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n1\r\n"};
+        server.hook = [reply](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 1")
+                return FakePop3Server::Reply{reply};
+            return std::nullopt;
+        };
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(!session.retrieve(1, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorProtocol));
+        QVERIFY(session.isFailed());
+    }
+};
+
+QTEST_GUILESS_MAIN(Pop3SessionTest)
+#include "tst_Pop3Session.moc"
