@@ -441,17 +441,18 @@ void Pop3Session::progress()
 {
     if (m_stallTimer.isActive())
         m_stallTimer.start(m_settings.timeoutMs);
+    // The waiting call looks again at what it waits for (the end of a TLS handshake, say).
+    if (m_waitLoop)
+        m_waitLoop->quit();
 }
 
 void Pop3Session::onReadyRead()
 {
     if (m_tlsStarting || !m_socket)
         return;
-    progress();
     m_in.append(m_socket->readAll());
     processInput();
-    if (m_waitLoop)
-        m_waitLoop->quit();
+    progress();
 }
 
 void Pop3Session::processInput()

@@ -2,6 +2,11 @@
 #include "maillib/Pop3Address.h"
 #include "maillib/Pop3Session.h"
 #include "support/FakePop3Server.h"
+#include "support/TestCa.h"
+
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTemporaryDir>
 
 #include <QtTest>
 
@@ -414,6 +419,58 @@ private Q_SLOTS:
         QVERIFY(!session.login("alice\nDELE 1", "pw", Pop3Login::UserPass));
         QCOMPARE(session.errorCode(), int(maillib::NMailErrorBadArgument));
         QCOMPARE(server.commands, QList<QByteArray>({"CAPA"}));
+    }
+
+    void stlsDiscardsWhatCameBeforeTheHandshake()
+    {
+        QTemporaryDir dir;
+        testsupport::TestCa ca;
+        QString error;
+        QVERIFY2(ca.create(dir.path(), &error), qPrintable(error));
+        FakePop3Server server;
+        server.capabilities.append("STLS");
+        server.tls = QSslConfiguration::defaultConfiguration();
+        server.tls.setLocalCertificate(QSslCertificate::fromPath(ca.certificateFile).value(0));
+        QFile key(ca.keyFile);
+        QVERIFY(key.open(QIODevice::ReadOnly));
+        server.tls.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        // A third party's answer slipped in behind the server's +OK.
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "STLS")
+                return FakePop3Server::Reply{"+OK Begin TLS.\r\n-ERR injected\r\n", false, true};
+            return std::nullopt;
+        };
+        Pop3Settings settings = quick();
+        QSslConfiguration trust = QSslConfiguration::defaultConfiguration();
+        trust.setCaCertificates(QSslCertificate::fromPath(ca.caFile));
+        settings.ssl = trust;
+        Pop3Session session(settings);
+        QVERIFY2(session.open(local(server)), qPrintable(session.errorText()));
+        QVERIFY(session.isEncrypted());
+        QCOMPARE(session.capabilities(), QStringList({"USER", "UIDL", "STLS"}));
+        QVERIFY2(session.login("alice", "tanstaaf", Pop3Login::UserPass), qPrintable(session.errorText()));
+        QVERIFY(session.quit());
+        QCOMPARE(server.commands.mid(0, 3), QList<QByteArray>({"CAPA", "STLS", "CAPA"}));
+    }
+
+    void untrustedCertificateStopsBeforeLogin()
+    {
+        QTemporaryDir dir;
+        testsupport::TestCa ca;
+        QString error;
+        QVERIFY2(ca.create(dir.path(), &error), qPrintable(error));
+        FakePop3Server server;
+        server.capabilities.append("STLS");
+        server.tls = QSslConfiguration::defaultConfiguration();
+        server.tls.setLocalCertificate(QSslCertificate::fromPath(ca.certificateFile).value(0));
+        QFile key(ca.keyFile);
+        QVERIFY(key.open(QIODevice::ReadOnly));
+        server.tls.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        Pop3Session session(quick());
+        QVERIFY(!session.open(local(server)));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorConnect));
+        QVERIFY(session.errorText().startsWith(QStringLiteral("POP3 サーバーの証明書を確認できないため、接続を中止しました。")));
+        QCOMPARE(server.commands, QList<QByteArray>({"CAPA", "STLS"}));
     }
 
     void malformedRepliesEndTheSession_data()

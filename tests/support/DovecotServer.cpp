@@ -1,5 +1,7 @@
 #include "support/DovecotServer.h"
 
+#include "support/TestCa.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -43,19 +45,6 @@ bool chownToNobody(const QString &path)
     if (!user || !grp)
         return false;
     return ::chown(QFile::encodeName(path).constData(), user->pw_uid, grp->gr_gid) == 0;
-}
-
-bool run(const QString &program, const QStringList &arguments, const QString &workDir, QString *error)
-{
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        *error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
-        return false;
-    }
-    return true;
 }
 
 // The order a file was delivered in, from its name ("<stamp>.M0P<pid>.glimratest[:2,S]").
@@ -163,36 +152,8 @@ bool DovecotServer::prepare()
 
 bool DovecotServer::makeCertificates()
 {
-    const QString dir = m_dir.path();
-    const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                            QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-    if (!writeFile(m_dir.filePath(QStringLiteral("server.ext")),
-                   "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"
-                   "extendedKeyUsage=serverAuth\n",
-                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        m_error = QStringLiteral("cannot write the certificate extensions");
-        return false;
-    }
-    return run(QStringLiteral("openssl"),
-               QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec
-                   + QStringList{QStringLiteral("-days"), QStringLiteral("30"), QStringLiteral("-subj"),
-                                 QStringLiteral("/CN=GlimraMail Test CA"), QStringLiteral("-addext"),
-                                 QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
-                                 QStringLiteral("keyUsage=critical,keyCertSign,cRLSign"), QStringLiteral("-keyout"),
-                                 QStringLiteral("ca.key"), QStringLiteral("-out"), QStringLiteral("ca.pem")},
-               dir, &m_error)
-        && run(QStringLiteral("openssl"),
-               QStringList{QStringLiteral("req")} + ec
-                   + QStringList{QStringLiteral("-subj"), QStringLiteral("/CN=localhost"), QStringLiteral("-keyout"),
-                                 QStringLiteral("server.key"), QStringLiteral("-out"), QStringLiteral("server.csr")},
-               dir, &m_error)
-        && run(QStringLiteral("openssl"),
-               {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("server.csr"),
-                QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
-                QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("30"),
-                QStringLiteral("-extfile"), QStringLiteral("server.ext"), QStringLiteral("-out"),
-                QStringLiteral("server.pem")},
-               dir, &m_error);
+    TestCa ca;
+    return ca.create(m_dir.path(), &m_error);
 }
 
 bool DovecotServer::writeConfig()

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -25,6 +27,8 @@ public:
     {
         QByteArray bytes;
         bool close = false;
+        // Start the TLS handshake (with tls below) right after the bytes.
+        bool startTls = false;
     };
     using Hook = std::function<std::optional<Reply>(const QByteArray &command)>;
 
@@ -49,6 +53,8 @@ public:
     // Replies are written this many bytes at a time, each on its own timer tick (0: at once).
     int chunkSize = 0;
     Hook hook;
+    // Certificate and key for STLS (offer it by adding "STLS" to capabilities).
+    QSslConfiguration tls;
 
     // What happened: every command line, the most command lines that arrived
     // together before an answer, connections, and the messages deleted by QUIT.
@@ -85,17 +91,28 @@ private:
             mostCommandsAtOnce = qMax(mostCommandsAtOnce, together);
             if (hook) {
                 if (std::optional<Reply> reply = hook(line)) {
-                    write(socket, reply->bytes, reply->close);
-                    if (reply->close)
+                    if (!respond(socket, *reply))
                         return;
                     continue;
                 }
             }
-            const Reply reply = answer(line);
-            write(socket, reply.bytes, reply.close);
-            if (reply.close)
+            if (!respond(socket, answer(line)))
                 return;
         }
+    }
+
+    // Sends a reply; false when nothing more is to be read from this connection now.
+    bool respond(QTcpSocket *socket, const Reply &reply)
+    {
+        write(socket, reply.bytes, reply.close);
+        if (reply.startTls) {
+            auto *ssl = static_cast<QSslSocket *>(socket);
+            ssl->setSslConfiguration(tls);
+            m_in.clear();
+            ssl->startServerEncryption();
+            return false;
+        }
+        return !reply.close;
     }
 
     Reply answer(const QByteArray &line)
@@ -110,6 +127,8 @@ private:
                 reply += c + "\r\n";
             return {reply + ".\r\n"};
         }
+        if (verb == "STLS")
+            return {"+OK Begin TLS negotiation now.\r\n", false, true};
         if (verb == "USER")
             return {"+OK\r\n"};
         if (verb == "PASS") {
@@ -182,7 +201,19 @@ private:
     }
 
 private:
-    QTcpServer m_server;
+    // Hands out QSslSocket connections, so that STLS can upgrade them.
+    class Server : public QTcpServer
+    {
+    protected:
+        void incomingConnection(qintptr descriptor) override
+        {
+            auto *socket = new QSslSocket(this);
+            socket->setSocketDescriptor(descriptor);
+            addPendingConnection(socket);
+        }
+    };
+
+    Server m_server;
     QTcpSocket *m_socket = nullptr;
     QByteArray m_in;
     QList<int> m_marked;

@@ -112,8 +112,8 @@ QImage drawFrame(const FireflyLook &look, bool lit, QImage *silhouette)
 QImage fireflySheet(int kind)
 {
     const FireflyLook looks[] = {
-        {-60, QColor(196, 255, 90), true, 1},  // fi: drifts left and up
-        {60, QColor(255, 232, 96), true, 0},   // tetora: drifts right and up
+        {-60, QColor(236, 252, 104), true, 1},  // fi: drifts left and up
+        {60, QColor(255, 220, 92), true, 0},   // tetora: drifts right and up
         {90, QColor(150, 255, 170), false, 0}, // mozaiku: walks right near the ground
     };
     const FireflyLook &look = looks[kind];
