@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Builds the outgoing message (RFC 5322 / MIME) with GMime: the headers, a
+// text body in the charset Japanese mail expects, and the attachments.
+namespace maillib {
+
+// One message to send. The time and the Message-ID come from the caller so
+// that the result depends on the arguments only.
+struct OutgoingMail
+{
+    QString from;
+    QString to;
+    QString subject;
+    QString body;
+    QStringList attachmentPaths;
+    QDateTime date;
+    QByteArray messageId; // without angle brackets, e.g. "1a2b.3c@example.jp"
+};
+
+struct BuiltMessage
+{
+    // The whole message with CRLF line ends, ready for the SMTP DATA phase.
+    QByteArray data;
+    // Empty on success; otherwise the Japanese text that tells the user why.
+    QString error;
+};
+
+// Why a mailbox address cannot be used.
+enum class AddressProblem {
+    None,
+    Empty,
+    ControlCharacter, // CR, LF or another control character: never allowed near a command or header
+    Malformed,        // not local@domain in printable ASCII
+};
+
+// Checks an address as it goes into MAIL FROM / RCPT TO and the From / To
+// headers: printable ASCII, one "@" with text on both sides, and none of the
+// characters that delimit addresses or parameters ("<", ">", ",", ";", blanks...).
+[[nodiscard]] AddressProblem checkMailbox(const QString &address);
+
+// Removes the blanks (U+0020) around an address, as a typed address may carry them.
+[[nodiscard]] QString trimBlanks(const QString &text);
+
+// Turns every run of line breaks and other control characters in a subject
+// into one blank, so that the subject stays one header.
+[[nodiscard]] QString flattenSubject(const QString &subject);
+
+// Builds the message. Addresses are expected to have passed checkMailbox.
+// Fails (error set, no data) when an attachment cannot be read.
+[[nodiscard]] BuiltMessage buildMessage(const OutgoingMail &mail);
+
+// Splits the attachment argument: paths joined by ",", empty pieces skipped.
+[[nodiscard]] QStringList splitAttachmentList(const QString &joined);
+
+} // namespace maillib

@@ -1,0 +1,126 @@
+#include "maillib/NMail.h"
+
+#include "maillib/MessageBuilder.h"
+#include "maillib/SmtpClient.h"
+#include "maillib/SmtpServerName.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QScopedValueRollback>
+#include <QSysInfo>
+
+namespace maillib {
+
+namespace {
+
+CredentialsProvider &credentialsProvider()
+{
+    static CredentialsProvider provider;
+    return provider;
+}
+
+bool sendInProgress = false;
+
+// "<seconds>.<64 random bits>@<sender's domain>" (RFC 5322 section 3.6.4).
+QByteArray newMessageId(const QString &sender)
+{
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return QByteArray::number(QDateTime::currentSecsSinceEpoch(), 16) + '.' + QByteArray::number(random, 16) + '@'
+        + sender.section(u'@', 1).toLatin1();
+}
+
+// EHLO wants this machine's name; one that is not a plain DNS name is not sent.
+QByteArray ehloName()
+{
+    const QByteArray name = QSysInfo::machineHostName().toLatin1();
+    if (name.isEmpty() || name.size() > 253)
+        return "localhost";
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
+            || c == '.';
+        if (!ok)
+            return "localhost";
+    }
+    return name;
+}
+
+// The Japanese text for an address that cannot be used, or empty when it can.
+QString addressError(AddressProblem problem, const QString &address, bool recipient)
+{
+    const QString who = recipient ? QStringLiteral("宛先") : QStringLiteral("差出人");
+    switch (problem) {
+    case AddressProblem::None:
+        return {};
+    case AddressProblem::Empty:
+        return recipient ? QStringLiteral("宛先のメールアドレスが入力されていません。")
+                         : QStringLiteral("差出人のメールアドレス（自分のメールアドレス）が設定されていません。");
+    case AddressProblem::ControlCharacter:
+        return QStringLiteral("%1のメールアドレスに改行などの制御文字が含まれているため、送信しませんでした。").arg(who);
+    case AddressProblem::Malformed:
+        return QStringLiteral("%1のメールアドレス「%2」が正しくありません。").arg(who, address);
+    }
+    return {};
+}
+
+int fail(int code, const QString &text)
+{
+    detail::setLastError(text);
+    return code;
+}
+
+} // namespace
+
+void NMailSetSmtpCredentialsProvider(CredentialsProvider provider)
+{
+    credentialsProvider() = std::move(provider);
+}
+
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QString &attachments)
+{
+    // The wait below turns the event loop; a timer must not start a second send.
+    if (sendInProgress)
+        return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
+    const QScopedValueRollback guard(sendInProgress, true);
+
+    SmtpRequest request;
+    if (!SmtpServerName::parse(server, &request.server))
+        return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
+    request.to = trimBlanks(to);
+    request.from = trimBlanks(from);
+    if (const QString e = addressError(checkMailbox(request.to), request.to, true); !e.isEmpty())
+        return fail(NMailErrorBadArgument, e);
+    if (const QString e = addressError(checkMailbox(request.from), request.from, false); !e.isEmpty())
+        return fail(NMailErrorBadArgument, e);
+
+    if (!request.server.user.isEmpty()) {
+        const auto credentials = credentialsProvider() ? credentialsProvider()() : std::pair<QString, QString>();
+        request.userId = credentials.first;
+        request.password = credentials.second;
+        if (request.userId.isEmpty() || request.password.isEmpty())
+            return fail(NMailErrorAuthenticate,
+                        QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。"));
+    }
+
+    OutgoingMail mail;
+    mail.from = request.from;
+    mail.to = request.to;
+    mail.subject = subject;
+    mail.body = body;
+    mail.attachmentPaths = splitAttachmentList(attachments);
+    mail.date = QDateTime::currentDateTime();
+    mail.messageId = newMessageId(request.from);
+    BuiltMessage built = buildMessage(mail);
+    if (!built.error.isEmpty())
+        return fail(NMailErrorAttachmentOpen, built.error);
+
+    request.message = std::move(built.data);
+    request.ehloName = ehloName();
+    const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
+    request.timeouts = {seconds, seconds, seconds};
+    const SmtpResult result = sendSmtp(request);
+    detail::setLastError(result.error);
+    return result.code;
+}
+
+} // namespace maillib

@@ -1,0 +1,291 @@
+#include "maillib/SmtpClient.h"
+
+#include "maillib/MessageBuilder.h"
+#include "maillib/NMail.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace maillib {
+
+namespace {
+
+struct CurlEasyCleanup
+{
+    void operator()(CURL *curl) const { curl_easy_cleanup(curl); }
+};
+struct CurlSlistFree
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+// What the dialogue showed: the last command verb we sent and the last
+// complete reply, so that a failure can name the step and quote the server.
+struct Transcript
+{
+    QByteArray lastCommand;
+    QByteArray pendingReply;
+    QByteArray partialLine;
+    bool replyComplete = true;
+
+    void commandSent(const QByteArray &line)
+    {
+        static const QList<QByteArray> verbs = {"EHLO", "HELO", "STARTTLS", "AUTH", "MAIL", "RCPT", "DATA", "QUIT"};
+        const QByteArray verb = line.trimmed().split(' ').value(0).toUpper();
+        // AUTH continuation lines carry credentials, not a verb: keep "AUTH".
+        if (verbs.contains(verb))
+            lastCommand = verb;
+    }
+
+    void replyReceived(const QByteArray &chunk)
+    {
+        partialLine += chunk;
+        qsizetype end;
+        while ((end = partialLine.indexOf('\n')) >= 0) {
+            const QByteArray line = partialLine.left(end).trimmed();
+            partialLine.remove(0, end + 1);
+            if (line.isEmpty())
+                continue;
+            if (replyComplete)
+                pendingReply.clear();
+            if (!pendingReply.isEmpty())
+                pendingReply += '\n';
+            pendingReply += line;
+            replyComplete = line.size() < 4 || line.at(3) != '-';
+            if (replyComplete && refusedReply.isEmpty() && pendingReply.left(3).toInt() >= 400) {
+                refusedReply = pendingReply;
+                refusedCommand = lastCommand;
+            }
+        }
+    }
+
+    // The first refusal counts: libcurl may still send QUIT and read its reply.
+    QByteArray refusedCommand;
+    QByteArray refusedReply;
+};
+
+int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *user)
+{
+    auto *transcript = static_cast<Transcript *>(user);
+    const QByteArray bytes(data, qsizetype(size));
+    if (type == CURLINFO_HEADER_IN)
+        transcript->replyReceived(bytes);
+    else if (type == CURLINFO_HEADER_OUT)
+        transcript->commandSent(bytes);
+    return 0;
+}
+
+struct Upload
+{
+    const QByteArray *data;
+    qsizetype position = 0;
+};
+
+size_t readCallback(char *buffer, size_t size, size_t count, void *user)
+{
+    auto *upload = static_cast<Upload *>(user);
+    const qsizetype room = qsizetype(size * count);
+    const qsizetype n = qMin(room, upload->data->size() - upload->position);
+    memcpy(buffer, upload->data->constData() + upload->position, size_t(n));
+    upload->position += n;
+    return size_t(n);
+}
+
+// The server's reply as the user sees it: printable text only, bounded.
+QString quoteReply(const QByteArray &reply)
+{
+    QString text = QString::fromUtf8(reply);
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 && c != u'\n')
+            c = u' ';
+    }
+    if (text.size() > 1000)
+        text = text.left(1000) + QStringLiteral("…");
+    return text;
+}
+
+SmtpResult failure(int code, const QString &text, const QByteArray &reply = {})
+{
+    SmtpResult result;
+    result.code = code;
+    result.error = text;
+    if (!reply.isEmpty())
+        result.error += QStringLiteral("\nサーバーの応答: ") + quoteReply(reply);
+    return result;
+}
+
+// A refusal by the server, named after the step that was refused.
+SmtpResult refusal(const Transcript &t)
+{
+    const QByteArray &cmd = t.refusedCommand;
+    if (cmd == "AUTH")
+        return failure(NMailErrorAuthenticate,
+                       QStringLiteral("SMTPサーバーで認証に失敗しました。ユーザーIDとパスワードを確認して下さい。"),
+                       t.refusedReply);
+    if (cmd == "MAIL")
+        return failure(NMailErrorSend, QStringLiteral("差出人のメールアドレスがSMTPサーバーに拒否されました。"),
+                       t.refusedReply);
+    if (cmd == "RCPT")
+        return failure(NMailErrorSend, QStringLiteral("宛先のメールアドレスがSMTPサーバーに拒否されました。"),
+                       t.refusedReply);
+    if (cmd == "DATA")
+        return failure(NMailErrorSend, QStringLiteral("メールがSMTPサーバーに受け取りを拒否されました。"),
+                       t.refusedReply);
+    if (cmd == "STARTTLS")
+        return failure(NMailErrorConnect,
+                       QStringLiteral("SMTPサーバーとの暗号化（STARTTLS）を開始できませんでした。"), t.refusedReply);
+    return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーが接続を拒否しました。"), t.refusedReply);
+}
+
+SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request, const char *curlDetail)
+{
+    if (!t.refusedReply.isEmpty())
+        return refusal(t);
+    const QString where = request.server.hostAndPort();
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return failure(NMailErrorConnect,
+                       QStringLiteral("SMTPサーバー「%1」が見つかりません。サーバー名を確認して下さい。")
+                           .arg(request.server.host));
+    case CURLE_COULDNT_CONNECT:
+        return failure(NMailErrorConnect, QStringLiteral("SMTPサーバー（%1）に接続できません。").arg(where));
+    case CURLE_OPERATION_TIMEDOUT:
+        return failure(NMailErrorTimeout,
+                       QStringLiteral("SMTPサーバー（%1）から応答がないため、送信を中止しました。").arg(where));
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return failure(NMailErrorConnect,
+                       QStringLiteral("SMTPサーバーの証明書を確認できませんでした。証明書が信頼できないか、"
+                                      "サーバー名と一致しません。"));
+    case CURLE_SSL_CONNECT_ERROR:
+        return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーとの暗号化接続（TLS）を確立できませんでした。"));
+    case CURLE_USE_SSL_FAILED:
+        return failure(NMailErrorConnect,
+                       QStringLiteral("SMTPサーバーが暗号化（STARTTLS）に対応していないため、"
+                                      "パスワードを送らずに中止しました。"));
+    case CURLE_LOGIN_DENIED:
+        return failure(NMailErrorAuthenticate,
+                       QStringLiteral("SMTPサーバーで認証に失敗しました。ユーザーIDとパスワードを確認して下さい。"),
+                       t.refusedReply);
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return failure(NMailErrorConnect, QStringLiteral("SMTPサーバーとの接続が途中で切れました。"));
+    case CURLE_WEIRD_SERVER_REPLY:
+        return failure(NMailErrorProtocol, QStringLiteral("SMTPサーバーの応答を理解できません。"), t.refusedReply);
+    default:
+        return failure(NMailErrorSend, QStringLiteral("メールを送信できませんでした（%1）。")
+                                           .arg(QString::fromUtf8(*curlDetail ? curlDetail : curl_easy_strerror(rc))));
+    }
+}
+
+void initCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The transfer itself; runs on the worker thread.
+SmtpResult transfer(const SmtpRequest &request)
+{
+    std::unique_ptr<CURL, CurlEasyCleanup> curl(curl_easy_init());
+    if (!curl)
+        return failure(NMailErrorSend, QStringLiteral("送信の準備ができませんでした。"));
+    CURL *h = curl.get();
+
+    const bool implicitTls = request.server.security == SmtpServerName::Security::ImplicitTls;
+    const bool authenticate = !request.server.user.isEmpty();
+    const QByteArray url = (implicitTls ? "smtps://" : "smtp://") + request.server.hostAndPort().toUtf8() + "/"
+        + request.ehloName;
+    const QByteArray from = "<" + request.from.toUtf8() + ">";
+    const QByteArray user = request.userId.toUtf8();
+    const QByteArray password = request.password.toUtf8();
+    std::unique_ptr<curl_slist, CurlSlistFree> recipients(
+        curl_slist_append(nullptr, QByteArray("<" + request.to.toUtf8() + ">").constData()));
+    Transcript transcript;
+    Upload upload{&request.message};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, readCallback);
+    curl_easy_setopt(h, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.message.size()));
+    // The data is canonical CRLF already; CURLOPT_CRLF would double the CRs.
+    curl_easy_setopt(h, CURLOPT_CRLF, 0L);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, debugCallback);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transcript);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(request.timeouts.connectSeconds));
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(request.timeouts.responseSeconds));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(request.timeouts.stallSeconds));
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    // OpenSSL's own variables name another CA store, as a test or a site may.
+    const QByteArray caFile = qgetenv("SSL_CERT_FILE");
+    const QByteArray caDir = qgetenv("SSL_CERT_DIR");
+    if (!caFile.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
+    if (!caDir.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAPATH, caDir.constData());
+    if (!implicitTls) {
+        // A password only ever travels encrypted; otherwise STARTTLS when offered.
+        curl_easy_setopt(h, CURLOPT_USE_SSL, authenticate ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
+    }
+    if (authenticate) {
+        curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
+    }
+
+    const CURLcode rc = curl_easy_perform(h);
+    if (rc == CURLE_OK)
+        return {};
+    return describe(rc, transcript, request, errorBuffer);
+}
+
+} // namespace
+
+SmtpResult sendSmtp(const SmtpRequest &request)
+{
+    if (checkMailbox(request.from) != AddressProblem::None || checkMailbox(request.to) != AddressProblem::None)
+        return failure(NMailErrorBadArgument, QStringLiteral("メールアドレスに使えない文字が含まれています。"));
+    for (char c : request.ehloName) {
+        if (c <= ' ' || c == '/' || c > '~')
+            return failure(NMailErrorBadArgument, QStringLiteral("送信の準備ができませんでした。"));
+    }
+    initCurl();
+
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return transfer(request);
+
+    // libcurl's perform blocks; it runs on a worker while this thread turns a
+    // local event loop, so that the windows keep painting.
+    SmtpResult result;
+    QEventLoop loop;
+    std::atomic<bool> done = false;
+    std::thread worker([&] {
+        result = transfer(request);
+        done = true;
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    if (!done)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return result;
+}
+
+} // namespace maillib

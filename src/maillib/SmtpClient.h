@@ -1,0 +1,43 @@
+#pragma once
+
+#include "maillib/SmtpServerName.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Hands one finished message to an SMTP server through libcurl: one sender,
+// one recipient, STARTTLS or implicit TLS, AUTH when the server address names
+// a user. The transfer runs on a worker thread while the calling thread keeps
+// its event loop turning, so windows keep painting (user input is held back).
+namespace maillib {
+
+struct SmtpTimeouts
+{
+    int connectSeconds = 30;  // TCP connect and TLS handshake
+    int responseSeconds = 60; // longest wait for one server reply
+    int stallSeconds = 60;    // longest time without a byte moving while data is sent
+};
+
+struct SmtpRequest
+{
+    SmtpServerName server;
+    QString userId;   // used only when server.user is not empty
+    QString password; // likewise
+    QString from;     // bare addresses (local@domain)
+    QString to;
+    QByteArray message; // the whole message, CRLF line ends
+    QByteArray ehloName = "localhost";
+    SmtpTimeouts timeouts;
+};
+
+struct SmtpResult
+{
+    int code = 0;  // 0, or one of the NMailError codes
+    QString error; // Japanese text for the user, then the server's reply if there was one
+};
+
+// Sends the message. Addresses are checked again here: one with a control
+// character or a delimiter is refused before any connection is made.
+[[nodiscard]] SmtpResult sendSmtp(const SmtpRequest &request);
+
+} // namespace maillib
