@@ -30,7 +30,7 @@ AddressRecord AddressRecord::fromBytes(const char *p)
 {
     AddressRecord record;
     record.name = common::decodeField(p + NameOffset, NameWidth, NameWidth);
-    record.lineEnd = common::fromCp932(QByteArray(p + LineEndOffset, 2));
+    record.lineEnd = common::decodeField(p + LineEndOffset, 2, 2);
     record.live = qint16(quint16(uchar(p[LiveOffset])) | quint16(quint16(uchar(p[LiveOffset + 1])) << 8));
     record.address = common::decodeField(p + AddressOffset, AddressWidth, AddressWidth);
     return record;

@@ -1,4 +1,5 @@
 #include "app/MainLoop.h"
+#include "app/ui/Fonts.h"
 #include "app/ui/MainForm.h"
 #include "common/ui/QtPrompts.h"
 #include "habitat/Habitat.h"
@@ -11,9 +12,12 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     common::QtPrompts prompts;
     common::setPrompts(&prompts);
+    app::installFonts();
 
     habitat::Habitat habitat;
     app::MainForm mainForm(habitat);
+    mainForm.setServices(app::MainFormServices::standard());
+    mainForm.Form_Load();
     mainForm.show();
 
     app::MainLoop mainLoop(habitat);

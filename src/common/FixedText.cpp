@@ -28,6 +28,12 @@ QString decodeField(const char *data, qsizetype bytes, qsizetype chars)
     qsizetype used = bytes;
     while (used > 0 && data[used - 1] == ' ')
         --used;
+    // Plain ASCII, the usual case for addresses and dates, needs no converter.
+    bool ascii = true;
+    for (qsizetype i = 0; i < used && ascii; ++i)
+        ascii = uchar(data[i]) < 0x80;
+    if (ascii)
+        return fitChars(QString::fromLatin1(data, used), chars);
     return fitChars(fromCp932(QByteArray::fromRawData(data, used)), chars);
 }
 

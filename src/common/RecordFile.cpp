@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,6 +53,8 @@ public:
 
     [[nodiscard]] bool valid() const { return m_fd >= 0; }
     [[nodiscard]] int get() const { return m_fd; }
+    // Gives up ownership without closing.
+    int release() { return std::exchange(m_fd, -1); }
     int close()
     {
         const int fd = m_fd;
@@ -406,11 +411,19 @@ StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
     const int closed = target->close();
     if (closed != 0)
         return abandon(StoreError::CannotWrite, temp);
-    source.close();
     if (fs().rename(encoded(temp), encoded(store)) != 0)
         return abandon(StoreError::CannotReplace, store);
     // The rename has happened; making it durable is worth a try but cannot be undone.
     fs().syncFolder(folderOf(store));
+    // The old store's blocks are freed when its last descriptor closes, which
+    // takes a while for a large store; nothing waits for it, so a background
+    // thread does it.
+    const int oldStore = source.release();
+    try {
+        std::thread([oldStore] { ::close(oldStore); }).detach();
+    } catch (const std::system_error &) {
+        ::close(oldStore);
+    }
     return {};
 }
 

@@ -256,7 +256,8 @@ QString decodeIso2022Jp(const QByteArray &bytes)
             continue;
         }
         if (i + 1 >= n) {
-            sjis.append('?');
+            flush();
+            result += QChar(QChar::ReplacementCharacter);
             continue;
         }
         const auto b2 = static_cast<unsigned char>(bytes[i + 1]);

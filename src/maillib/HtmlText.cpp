@@ -97,6 +97,16 @@ QString htmlToText(const QString &html)
     qsizetype i = 0;
     const qsizetype n = html.size();
     while (i < n) {
+        if (!skipUntil.isEmpty()) {
+            // Script and style content is not markup: look only for its end tag.
+            const qsizetype close = html.indexOf(QStringLiteral("</") + skipUntil, i, Qt::CaseInsensitive);
+            if (close < 0)
+                break;
+            const qsizetype end = html.indexOf(u'>', close);
+            i = end < 0 ? n : end + 1;
+            skipUntil.clear();
+            continue;
+        }
         const QChar c = html[i];
         if (c == u'<') {
             if (html.mid(i, 4) == QLatin1String("<!--")) {
@@ -106,19 +116,13 @@ QString htmlToText(const QString &html)
             }
             const qsizetype end = html.indexOf(u'>', i + 1);
             if (end < 0) {
-                if (skipUntil.isEmpty())
-                    text += html.mid(i);
+                text += html.mid(i);
                 break;
             }
             const QString tag = html.mid(i + 1, end - i - 1);
             const QString name = tagName(tag);
             const bool closing = tag.startsWith(u'/');
             i = end + 1;
-            if (!skipUntil.isEmpty()) {
-                if (closing && name == skipUntil)
-                    skipUntil.clear();
-                continue;
-            }
             if (!closing && (name == u"script" || name == u"style" || name == u"head")) {
                 if (!tag.endsWith(u'/'))
                     skipUntil = name;
@@ -130,10 +134,6 @@ QString htmlToText(const QString &html)
                 text += u'\n';
             else if (name == u"td" || name == u"th")
                 text += u' ';
-            continue;
-        }
-        if (!skipUntil.isEmpty()) {
-            ++i;
             continue;
         }
         if (c == u'&') {

@@ -36,6 +36,11 @@ QString rawBytesToText(const QByteArray &raw)
 DecodedMail decodeMail(const QByteArray &raw)
 {
     const detail::ParsedMail parsed(raw);
+    return detail::decodeParsed(parsed);
+}
+
+DecodedMail detail::decodeParsed(const ParsedMail &parsed)
+{
     DecodedMail mail;
     mail.subject = decodeHeaderText(parsed.headerValue("Subject"));
     mail.from = decodeAddressList(parsed.headerValue("From"));

@@ -80,3 +80,11 @@ private:
 };
 
 } // namespace maillib::detail
+
+namespace maillib {
+struct DecodedMail;
+namespace detail {
+// Builds what decodeMail returns from an already parsed message.
+[[nodiscard]] DecodedMail decodeParsed(const ParsedMail &parsed);
+} // namespace detail
+} // namespace maillib

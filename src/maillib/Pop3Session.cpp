@@ -193,7 +193,9 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
     if (m_state == State::Failed)
         return false;
     if (m_state != State::Authorization) {
-        refuse(NMailErrorBadArgument, QStringLiteral("POP3 サーバーに接続していないため、ログインできません。"));
+        refuse(NMailErrorBadArgument, m_state == State::Transaction
+                                          ? QStringLiteral("POP3 サーバーにはすでにログインしています。")
+                                          : QStringLiteral("POP3 サーバーに接続していないため、ログインできません。"));
         return false;
     }
     if (user.isEmpty() || hasLineBreakOrNul(user) || hasLineBreakOrNul(password)
@@ -370,6 +372,7 @@ bool Pop3Session::quit()
     if (!drain())
         return false;
     CommandPtr quit = send("QUIT", Quit);
+    m_quitSent = true;
     if (!waitFor(quit))
         return false;
     m_state = State::Closed;
@@ -448,7 +451,7 @@ void Pop3Session::progress()
 
 void Pop3Session::onReadyRead()
 {
-    if (m_tlsStarting || !m_socket)
+    if (!m_socket)
         return;
     m_in.append(m_socket->readAll());
     processInput();
@@ -489,9 +492,7 @@ void Pop3Session::processInput()
                 completeFront();
                 m_in.clear();
                 m_socket->readAll();
-                m_tlsStarting = true;
                 m_socket->startClientEncryption();
-                m_tlsStarting = false;
                 return;
             }
             if (command.done)
@@ -538,8 +539,9 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         if (!multiLine) {
             command.done = true;
         } else if (command.kind == Retr) {
-            const qint64 listed = messageSize(command.number);
-            if (listed > 0 && listed <= m_settings.maxMessageBytes)
+            // Room for the listed size, within reason: the list may lie.
+            const qint64 listed = qMin(messageSize(command.number), qMin<qint64>(m_settings.maxMessageBytes, 32 << 20));
+            if (listed > 0)
                 command.data.reserve(static_cast<qsizetype>(listed));
         }
         return true;
@@ -587,8 +589,6 @@ void Pop3Session::onSocketError()
         onDisconnected();
         return;
     }
-    if (m_socket->error() == QAbstractSocket::SslHandshakeFailedError && !m_errorText.isEmpty() && isFailed())
-        return;
     const bool tls = m_socket->error() == QAbstractSocket::SslHandshakeFailedError
         || m_socket->error() == QAbstractSocket::SslInternalError
         || m_socket->error() == QAbstractSocket::SslInvalidUserDataError;
@@ -616,6 +616,10 @@ void Pop3Session::onDisconnected()
     if (m_socket && m_socket->bytesAvailable() > 0)
         onReadyRead();
     if (m_state == State::Failed || m_state == State::Closed)
+        return;
+    // The server closes right after answering QUIT; with TLS the close can be
+    // seen before the answer has been handed on.
+    if (m_quitSent && m_pending.empty())
         return;
     fail(failureCodeForPhase(), m_state == State::Connecting
                                     ? QStringLiteral("POP3 サーバーが接続を切りました。")

@@ -126,7 +126,7 @@ private:
     QTimer m_stallTimer;
     State m_state = State::Idle;
     bool m_pipelining = false;
-    bool m_tlsStarting = false;
+    bool m_quitSent = false;
     QByteArray m_greeting;
     QStringList m_capabilities;
 

@@ -31,7 +31,7 @@ MailRecord MailRecord::fromBytes(const QByteArray &bytes)
     record.date = common::decodeField(p + DateOffset, DateWidth, DateWidth);
     record.from = common::decodeField(p + FromOffset, FromWidth, FromWidth);
     record.body = common::decodeField(p + BodyOffset, BodyWidth, BodyWidth);
-    record.lineEnd = common::fromCp932(bytes.mid(LineEndOffset, 2));
+    record.lineEnd = common::decodeField(p + LineEndOffset, 2, 2);
     record.live = qint16(quint16(uchar(p[LiveOffset])) | quint16(quint16(uchar(p[LiveOffset + 1])) << 8));
     return record;
 }

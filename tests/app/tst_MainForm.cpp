@@ -42,13 +42,14 @@ private Q_SLOTS:
         app::MainForm form(habitat);
         QImage frame(551, 420, QImage::Format_RGB32);
         frame.fill(QColor(1, 2, 3));
-        // The window's top-left pixel is the canvas's pixel (0, 24).
-        frame.setPixel(0, 24, qRgb(250, 0, 0));
+        // The window's bottom-left pixel is the canvas's pixel (0, 419); the
+        // toolbar covers the top-left corner.
+        frame.setPixel(0, 419, qRgb(250, 0, 0));
         form.sceneCanvas()->showFrame(frame);
         QCOMPARE(form.sceneCanvas()->frame().pixel(10, 10), qRgb(1, 2, 3));
         const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.pixel(0, 0), qRgb(250, 0, 0));
-        QCOMPARE(shown.pixel(1, 0), qRgb(1, 2, 3));
+        QCOMPARE(shown.pixel(0, 395), qRgb(250, 0, 0));
+        QCOMPARE(shown.pixel(1, 394), qRgb(1, 2, 3));
         QCOMPARE(shown.pixel(541, 395), qRgb(1, 2, 3));
     }
 

@@ -410,6 +410,50 @@ private Q_SLOTS:
         QCOMPARE(server.committed, QList<int>({1}));
     }
 
+    void oversizedMessagesAreNotDownloaded()
+    {
+        FakePop3Server server;
+        server.capabilities.append("PIPELINING");
+        server.messages = {"Subject: small\r\n\r\n1\r\n", "Subject: big\r\n\r\n" + QByteArray(4000, 'x') + "\r\n",
+                           "Subject: small\r\n\r\n3\r\n"};
+        Pop3Settings settings = quick();
+        settings.maxMessageBytes = 1000;
+        Pop3Session session(settings);
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(session.retrieve(1, &raw));
+        QVERIFY(!session.retrieve(2, &raw));
+        QCOMPARE(session.errorCode(), int(maillib::NMailErrorProtocol));
+        QCOMPARE(session.errorText(), QStringLiteral("メール番号 2 は大きすぎるため受信しませんでした（%1 バイト）。")
+                                          .arg(server.messages[1].size()));
+        QVERIFY(!session.isFailed());
+        QVERIFY(session.retrieve(3, &raw));
+        QCOMPARE(raw, server.messages[2]);
+        QVERIFY(session.quit());
+        QVERIFY(!server.commands.contains("RETR 2"));
+    }
+
+    void aServerSendingMoreThanItListedIsCutOff()
+    {
+        FakePop3Server server;
+        server.messages = {"Subject: small\r\n\r\n1\r\n"};
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 1")
+                return FakePop3Server::Reply{"+OK\r\n" + QByteArray(3000, 'y') + "\r\n.\r\n"};
+            return std::nullopt;
+        };
+        Pop3Settings settings = quick();
+        settings.maxMessageBytes = 1000;
+        Pop3Session session(settings);
+        QVERIFY(session.open(local(server)));
+        QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
+        QByteArray raw;
+        QVERIFY(!session.retrieve(1, &raw));
+        QCOMPARE(session.errorText(), QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
+        QVERIFY(session.isFailed());
+    }
+
     void lineBreaksInCredentialsNeverReachTheServer()
     {
         FakePop3Server server;

@@ -18,6 +18,7 @@ public:
         QString kind; // "inform", "ask", "open", "save", "print", "url"
         QString text;
         QString title;
+        common::PromptIcon icon = common::PromptIcon::None;
     };
 
     ScriptedPrompts() { common::setPrompts(this); }
@@ -30,13 +31,13 @@ public:
     QString clipboard;
     QStringList printed;              // plain text of each printed document
 
-    void inform(const QString &text, const QString &title, common::PromptIcon) override
+    void inform(const QString &text, const QString &title, common::PromptIcon icon) override
     {
-        shown.append({QStringLiteral("inform"), text, title});
+        shown.append({QStringLiteral("inform"), text, title, icon});
     }
-    bool askYesNo(const QString &text, const QString &title, common::PromptIcon) override
+    bool askYesNo(const QString &text, const QString &title, common::PromptIcon icon) override
     {
-        shown.append({QStringLiteral("ask"), text, title});
+        shown.append({QStringLiteral("ask"), text, title, icon});
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
     }
     QString chooseOpenFile(const QString &title, const QString &filter) override

@@ -1,23 +1,56 @@
 #pragma once
 
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 
+#include <cstdlib>
+#include <functional>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
 class QTimer;
+class QToolBar;
 
 namespace habitat {
 class Habitat;
+class LitterGame;
 class SceneCanvas;
 } // namespace habitat
 
 namespace app {
 
+class Form1;
+class WindowHub;
+enum class HelpTopic;
+
+// What the main window starts and ends outside itself; tests replace them.
+struct MainFormServices
+{
+    std::function<void()> startMailLayer; // NMailInitializeWinSock, NMailSetOption(1, 8192)
+    std::function<void()> stopMailLayer;  // NMailEndWinSock
+    std::function<void()> endProcess;     // ends the process at once; by default std::exit
+
+    // The mail layer and the real end of the process.
+    [[nodiscard]] static MainFormServices standard();
+};
+
 // The main window: the night scene fills it, the program's controls lie on
-// top of the scene. Fixed client area of 542 x 396 pixels, centred at start.
+// top of the scene: the toolbar, the new-mail panel with its counters and
+// boxes, the help and credit boxes, the litter of the habitat's game and its
+// countdown. Fixed client area of 542 x 396 pixels, centred at start.
 class MainForm : public QWidget
 {
     Q_OBJECT
 public:
     explicit MainForm(habitat::Habitat &habitat, QWidget *parent = nullptr);
+    ~MainForm() override;
 
     static constexpr int ClientWidth = 542;
     static constexpr int ClientHeight = 396;
@@ -25,6 +58,18 @@ public:
     [[nodiscard]] habitat::Habitat &habitat() { return m_habitat; }
     // The scene canvas picMain; the main loop shows its frames here.
     [[nodiscard]] habitat::SceneCanvas *sceneCanvas() const { return m_sceneCanvas; }
+    [[nodiscard]] habitat::LitterGame &litterGame() { return *m_litterGame; }
+    [[nodiscard]] WindowHub &windows() { return *m_windows; }
+    // The standby window, once the first standby created it.
+    [[nodiscard]] Form1 *standbyWindow() const;
+
+    // Replaces the services before Form_Load runs.
+    void setServices(MainFormServices services) { m_services = std::move(services); }
+
+    // The load handler; the start-up runs it once, before the window is first
+    // shown: the boxes from the profile, the stored mail count, the account
+    // file, the mail layer, and the settings windows when values are missing.
+    void Form_Load();
 
 public Q_SLOTS:
     // Blink of firefly group 1 (Timer1, every 2 s) and group 2 (Timer2, every 3 s).
@@ -33,17 +78,65 @@ public Q_SLOTS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createScene();
     void createBlinkTimers();
     void centreOnScreen();
+    void createToolbar();
+    void createStatusPanel();
+    void createHelpAndCredits();
+    void createLitterControls();
+    void createHiddenControls();
+    void createLitterGame();
+
+    void tbToolBar_ButtonClick(const QString &key);
+    void Check1_Click();
+    void Command1_Click();
+    void returnFromStandby();
+    void showHelp(HelpTopic topic);
+    void showStoredMailCount();
+    void showLitter();
+    void loadLitterPictures(const QString &pictureFile);
+    void Form_Unload();
 
     habitat::Habitat &m_habitat;
     habitat::SceneCanvas *m_sceneCanvas = nullptr;
     QTimer *m_group1Blink = nullptr;
     QTimer *m_group2Blink = nullptr;
     bool m_placed = false;
+
+    MainFormServices m_services{{}, {}, [] { std::exit(0); }};
+    WindowHub *m_windows = nullptr;
+    habitat::LitterGame *m_litterGame = nullptr;
+    QPointer<Form1> m_standby;
+    bool m_showCredentialsAtShow = false;
+    QHash<QObject *, HelpTopic> m_helpTopics; // controls that explain themselves in the help box
+
+    QToolBar *m_toolBar = nullptr;
+    QFrame *m_statusPanel = nullptr;
+    QLineEdit *m_statusText = nullptr;     // Text3
+    QLineEdit *m_storedCount = nullptr;    // Text4
+    QLineEdit *m_newCount = nullptr;       // Text6
+    QCheckBox *m_helpDisplay = nullptr;    // Check1
+    QCheckBox *m_autoShow = nullptr;       // Check2
+    QPushButton *m_standbyButton = nullptr;
+    QLabel *m_menuLabels[4] = {};          // Label1(0) to Label1(3)
+    QPlainTextEdit *m_helpBox = nullptr;   // Text1
+    QPlainTextEdit *m_creditBox = nullptr; // Text7
+    QLabel *m_authorLabel = nullptr;       // Label2
+    QLabel *m_designerLabel = nullptr;     // Label6
+    QPlainTextEdit *m_litterMessage = nullptr; // Text2
+    QLabel *m_alarm = nullptr;             // Label5
+    QLabel *m_litter[5] = {};              // Image1 to Image5
+    QProgressBar *m_countdownBar = nullptr; // Bar1
+    QLineEdit *m_healthText = nullptr;     // Text8
+    QPushButton *m_viewMailButton = nullptr; // Command6
+    QMenu *m_popupMenu = nullptr;          // mpopup
+    QTimer *m_litterTimer = nullptr;       // Timer3
+    QTimer *m_countdownTimer = nullptr;    // Timer4
 };
 
 } // namespace app

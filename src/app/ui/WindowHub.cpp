@@ -1,0 +1,74 @@
+#include "app/ui/WindowHub.h"
+
+#include "habitat/LitterTick.h"
+#include "settings/ui/IdpassForm.h"
+#include "settings/ui/OptionForm.h"
+#include "settings/ui/SetForm.h"
+
+#include <QWidget>
+
+namespace app {
+namespace {
+
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+WindowHub::WindowHub(QWidget *mainWindow) : QObject(mainWindow), m_mainWindow(mainWindow) {}
+
+settings::SetForm *WindowHub::showSetForm()
+{
+    if (!m_setForm) {
+        m_setForm = new settings::SetForm(m_mainWindow);
+        habitat::litterTick().pause();
+        connect(m_setForm, &QObject::destroyed, this, [] { habitat::litterTick().resume(); });
+        connect(m_setForm, &settings::SetForm::serverSettingsRequested, this, &WindowHub::showOptionForm);
+        connect(m_setForm, &settings::SetForm::credentialsRequested, this, &WindowHub::showIdpassForm);
+    }
+    bringUp(m_setForm);
+    return m_setForm;
+}
+
+settings::OptionForm *WindowHub::showOptionForm()
+{
+    if (!m_optionForm)
+        m_optionForm = new settings::OptionForm(m_mainWindow);
+    bringUp(m_optionForm);
+    return m_optionForm;
+}
+
+settings::IdpassForm *WindowHub::idpassForm()
+{
+    if (!m_idpassForm)
+        m_idpassForm = new settings::IdpassForm(m_mainWindow);
+    return m_idpassForm;
+}
+
+settings::IdpassForm *WindowHub::showIdpassForm()
+{
+    settings::IdpassForm *form = idpassForm();
+    bringUp(form);
+    return form;
+}
+
+settings::SetForm *WindowHub::loadedSetForm() const
+{
+    return m_setForm;
+}
+
+settings::OptionForm *WindowHub::loadedOptionForm() const
+{
+    return m_optionForm;
+}
+
+settings::IdpassForm *WindowHub::loadedIdpassForm() const
+{
+    return m_idpassForm;
+}
+
+} // namespace app

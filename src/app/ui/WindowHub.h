@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace settings {
+class IdpassForm;
+class OptionForm;
+class SetForm;
+} // namespace settings
+
+namespace app {
+
+// Creates each single-instance window on first use, over the main window, and
+// gives out the one that is loaded. Windows delete themselves when closed;
+// the next use creates them anew.
+class WindowHub final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WindowHub(QWidget *mainWindow);
+
+    // The settings hub; the litter tick is paused while it is open.
+    settings::SetForm *showSetForm();
+    settings::OptionForm *showOptionForm();
+    // The credentials window, created hidden if it is not loaded.
+    settings::IdpassForm *idpassForm();
+    settings::IdpassForm *showIdpassForm();
+
+    // The window that is loaded, or null.
+    [[nodiscard]] settings::SetForm *loadedSetForm() const;
+    [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
+    [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
+
+private:
+    QWidget *m_mainWindow;
+    QPointer<settings::SetForm> m_setForm;
+    QPointer<settings::OptionForm> m_optionForm;
+    QPointer<settings::IdpassForm> m_idpassForm;
+};
+
+} // namespace app

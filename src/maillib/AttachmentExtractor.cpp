@@ -1,0 +1,219 @@
+#include "maillib/AttachmentExtractor.h"
+
+#include "maillib/MimeParse.h"
+#include "maillib/NMail.h"
+
+#include <QFile>
+#include <QMimeDatabase>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace maillib {
+namespace {
+
+constexpr qsizetype kMaxNameBytes = 200;
+constexpr int kMaxNameTries = 9999;
+
+bool isUnwantedChar(char32_t u)
+{
+    return u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F) || u == 0x200E || u == 0x200F
+        || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x2028 || u == 0x2029
+        || u == 0xFEFF;
+}
+
+QString extensionFor(const QByteArray &mimeType)
+{
+    if (mimeType.startsWith("message/rfc822") || mimeType == "message/global" || mimeType == "message/partial")
+        return QStringLiteral("eml");
+    if (mimeType.startsWith("message/") || mimeType.startsWith("text/plain"))
+        return QStringLiteral("txt");
+    const QMimeType type = QMimeDatabase().mimeTypeForName(QString::fromLatin1(mimeType));
+    const QString suffix = type.isValid() ? type.preferredSuffix() : QString();
+    return suffix.isEmpty() ? QStringLiteral("bin") : suffix;
+}
+
+// Cuts text so that its UTF-8 form is at most maxBytes, without splitting a character.
+QString cutUtf8(const QString &text, qsizetype maxBytes)
+{
+    QString out;
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const QString ch = text.mid(i, pair ? 2 : 1);
+        const qsizetype n = ch.toUtf8().size();
+        if (bytes + n > maxBytes)
+            break;
+        out += ch;
+        bytes += n;
+        if (pair)
+            ++i;
+    }
+    return out;
+}
+
+QString trimDotsAndBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    const auto strip = [](QChar c) { return c == u'.' || c.isSpace(); };
+    while (begin < end && strip(text[begin]))
+        ++begin;
+    while (end > begin && strip(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+void splitName(const QString &name, QString *stem, QString *extension)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot > 0 && name.size() - dot <= 16) {
+        *stem = name.left(dot);
+        *extension = name.mid(dot); // with its dot
+    } else {
+        *stem = name;
+        extension->clear();
+    }
+}
+
+// Creates name in the folder exclusively, without following a link there.
+int createExclusive(int dirFd, const QString &name)
+{
+    const QByteArray encoded = QFile::encodeName(name);
+    return ::openat(dirFd, encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
+class DirHandle
+{
+public:
+    explicit DirHandle(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~DirHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    DirHandle(const DirHandle &) = delete;
+    DirHandle &operator=(const DirHandle &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+QString folderWithoutSeparator(QString folder)
+{
+    while (folder.size() > 1 && (folder.endsWith(u'/') || folder.endsWith(u'\\')))
+        folder.chop(1);
+    return folder;
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QString safeAttachmentName(const QString &name, const QByteArray &mimeType)
+{
+    QString base = name;
+    const qsizetype separator = qMax(base.lastIndexOf(u'/'), base.lastIndexOf(u'\\'));
+    if (separator >= 0)
+        base = base.mid(separator + 1);
+    QString clean;
+    clean.reserve(base.size());
+    for (qsizetype i = 0; i < base.size(); ++i) {
+        const QChar c = base[i];
+        if (c.isHighSurrogate() && i + 1 < base.size() && base[i + 1].isLowSurrogate()) {
+            clean += c;
+            clean += base[++i];
+            continue;
+        }
+        if (c.isSurrogate() || isUnwantedChar(c.unicode()))
+            continue;
+        if (QStringView(u"<>:\"|?*").contains(c))
+            clean += u'_';
+        else
+            clean += c;
+    }
+    clean = trimDotsAndBlanks(clean);
+    if (clean.isEmpty())
+        clean = QStringLiteral("attachment.") + extensionFor(mimeType);
+    if (clean.toUtf8().size() > kMaxNameBytes) {
+        QString stem;
+        QString extension;
+        splitName(clean, &stem, &extension);
+        clean = trimDotsAndBlanks(cutUtf8(stem, kMaxNameBytes - extension.toUtf8().size())) + extension;
+    }
+    return clean;
+}
+
+ExtractionResult extractAttachments(const QByteArray &raw, const QString &folder)
+{
+    ExtractionResult result;
+    const detail::ParsedMail parsed(raw);
+    result.mail = detail::decodeParsed(parsed);
+    result.mail.body = result.mail.text;
+    result.mail.multipart = false;
+    if (parsed.isIncompleteFragment()) {
+        result.code = NMailErrorSplitIncomplete;
+        result.error = QStringLiteral("分割されたメールが全て揃っていません");
+        return result;
+    }
+    if (parsed.attachments().isEmpty())
+        return result;
+
+    const QString dirPath = folderWithoutSeparator(folder);
+    const DirHandle dir(dirPath);
+    if (dir.fd() < 0) {
+        result.code = NMailErrorAttachmentOpen;
+        result.error = QStringLiteral("添付ファイルをオープンできません: %1 (%2)").arg(dirPath, systemError(errno));
+        return result;
+    }
+    QStringList failures;
+    for (const detail::AttachmentPart &part : parsed.attachments()) {
+        const QString wanted = safeAttachmentName(part.fileName, part.mimeType);
+        QString stem;
+        QString extension;
+        splitName(wanted, &stem, &extension);
+        QString name = wanted;
+        int fd = createExclusive(dir.fd(), name);
+        for (int n = 2; fd < 0 && errno == EEXIST && n <= kMaxNameTries; ++n) {
+            name = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension);
+            fd = createExclusive(dir.fd(), name);
+        }
+        if (fd < 0) {
+            failures << QStringLiteral("%1 (%2)").arg(wanted, systemError(errno));
+            continue;
+        }
+        detail::GMimePtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+        g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
+        bool ok = parsed.writeContent(part, stream.get()) && g_mime_stream_flush(stream.get()) == 0;
+        int error = errno;
+        stream.reset();
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+        if (!ok) {
+            ::unlinkat(dir.fd(), QFile::encodeName(name).constData(), 0);
+            failures << QStringLiteral("%1 (%2)").arg(name, systemError(error));
+            continue;
+        }
+        result.writtenFiles << dirPath + u'/' + name;
+    }
+    if (!failures.isEmpty()) {
+        result.code = NMailErrorAttachmentOpen;
+        result.error = QStringLiteral("添付ファイルをオープンできません: ") + failures.join(QStringLiteral(", "));
+    } else {
+        result.code = result.writtenFiles.isEmpty() ? 0 : 1;
+    }
+    return result;
+}
+
+} // namespace maillib

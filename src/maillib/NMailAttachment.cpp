@@ -1,0 +1,44 @@
+#include "maillib/AttachmentExtractor.h"
+#include "maillib/NMail.h"
+
+namespace maillib {
+
+int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
+                             const QString &folder, const QString &workFilePath, const QString &messageText)
+{
+    Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
+    const detail::LastFetched &last = detail::lastFetched();
+    QByteArray raw;
+    if (!last.raw.isEmpty() && header && body && *header == last.header && *body == last.body) {
+        // The message just fetched: its exact bytes, not a converted copy.
+        raw = last.raw;
+    } else {
+        QString text = messageText;
+        while (text.endsWith(QChar(0)))
+            text.chop(1);
+        raw = text.toUtf8();
+    }
+    const ExtractionResult result = extractAttachments(raw, folder);
+    if (result.code < 0)
+        detail::setLastError(result.error);
+    if (result.code == NMailErrorSplitIncomplete)
+        return result.code; // a piece of a split message is kept as it came
+    if (subject)
+        *subject = result.mail.subject;
+    if (date)
+        *date = result.mail.date;
+    if (from)
+        *from = result.mail.from;
+    if (header)
+        *header = result.mail.header;
+    if (body)
+        *body = result.mail.body;
+    return result.code;
+}
+
+void NMailAttachmentFileClose()
+{
+    // Nothing is held between calls: every extraction finishes its files itself.
+}
+
+} // namespace maillib
