@@ -38,6 +38,14 @@ long peakRssKb()
     return usage.ru_maxrss;
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // The layer's side, in its own process: what the mailbox check does for
 // every waiting message.
 int runLayerClient(const QStringList &args)
@@ -86,8 +94,8 @@ int runLayerClient(const QStringList &args)
         return 1;
     }
     maillib::NMailEndWinSock();
-    std::printf("fetched=%d with_attachments=%d body_chars=%lld maxrss_kb=%ld\n", count, attachments,
-                static_cast<long long>(bodyChars), peakRssKb());
+    std::printf("fetched=%d with_attachments=%d body_chars=%lld cpu_s=%.2f maxrss_kb=%ld\n", count, attachments,
+                static_cast<long long>(bodyChars), cpuSeconds(), peakRssKb());
     return 0;
 }
 
