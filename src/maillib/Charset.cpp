@@ -180,103 +180,125 @@ bool isValidUtf8(const QByteArray &bytes)
     return true;
 }
 
-QString decodeIso2022Jp(const QByteArray &bytes)
+namespace {
+
+// ISO-2022-JP is decoded by turning it into CP932 bytes (JIS X 0208 pairs
+// arithmetically, as CP50221 does) and running ICU's CP932 table over them.
+class Iso2022JpDecoder
 {
-    enum class Set { Ascii, Jis0208, Katakana, Jis0212 };
-    Set set = Set::Ascii;
-    bool shiftOut = false;
-    QString result;
-    QByteArray sjis; // pending text, converted to CP932 bytes
-    const auto flush = [&] {
-        if (!sjis.isEmpty()) {
-            result += decodeCp932(sjis);
-            sjis.clear();
-        }
-    };
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b == 0x1B) {
-            const QByteArray esc = bytes.mid(i + 1, 3);
-            qsizetype skip = 0;
-            if (esc.startsWith("$B") || esc.startsWith("$@")) {
-                set = Set::Jis0208;
-                skip = 2;
-            } else if (esc.startsWith("$(D")) {
-                set = Set::Jis0212;
-                skip = 3;
-            } else if (esc.startsWith("$(O") || esc.startsWith("$(Q") || esc.startsWith("$(B")) {
-                set = Set::Jis0208;
-                skip = 3;
-            } else if (esc.startsWith("(B") || esc.startsWith("(J") || esc.startsWith("(H")) {
-                set = Set::Ascii;
-                skip = 2;
-            } else if (esc.startsWith("(I")) {
-                set = Set::Katakana;
-                skip = 2;
-            }
-            if (skip) {
-                i += skip;
-                continue;
-            }
-            sjis.append(char(b));
-            continue;
-        }
-        if (b == 0x0E) {
-            shiftOut = true;
-            continue;
-        }
-        if (b == 0x0F) {
-            shiftOut = false;
-            continue;
-        }
-        if (b == '\r' || b == '\n') {
-            sjis.append(char(b));
-            continue;
-        }
-        if (b >= 0x80) {
-            // Raw 8-bit inside JIS text: half-width katakana (JIS8) or a stray byte.
-            if (b >= 0xA1 && b <= 0xDF) {
-                sjis.append(char(b));
+public:
+    explicit Iso2022JpDecoder(const QByteArray &bytes) : m_in(bytes) {}
+
+    QString decode()
+    {
+        const qsizetype n = m_in.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(m_in[i]);
+            if (b == 0x1B) {
+                i += readEscape(i);
+            } else if (b == 0x0E || b == 0x0F) {
+                m_shiftOut = b == 0x0E;
+            } else if (b >= 0x80) {
+                takeEightBit(b);
+            } else if (m_shiftOut || m_set == Set::Katakana) {
+                m_sjis.append(char(b >= 0x21 && b <= 0x5F ? b + 0x80 : b));
+            } else if (m_set == Set::Ascii || b < 0x21 || b > 0x7E) {
+                m_sjis.append(char(b));
             } else {
-                flush();
-                result += QChar(QChar::ReplacementCharacter);
+                i += takePair(i);
             }
-            continue;
         }
-        if (shiftOut || set == Set::Katakana) {
-            if (b >= 0x21 && b <= 0x5F)
-                sjis.append(char(b + 0x80));
-            else
-                sjis.append(char(b));
-            continue;
-        }
-        if (set == Set::Ascii || b < 0x21 || b > 0x7E) {
-            sjis.append(char(b));
-            continue;
-        }
-        if (i + 1 >= n) {
-            flush();
-            result += QChar(QChar::ReplacementCharacter);
-            continue;
-        }
-        const auto b2 = static_cast<unsigned char>(bytes[i + 1]);
-        if (b2 < 0x21 || b2 > 0x7E) {
-            // A lone byte where a pair was due: keep it rather than eat the next one.
-            sjis.append(char(b));
-            continue;
-        }
-        ++i;
-        if (set == Set::Jis0212) {
-            flush();
-            const char euc[3] = {char(0x8F), char(b | 0x80), char(b2 | 0x80)};
-            result += decodeEucJp(QByteArray(euc, 3));
-        } else {
-            appendJisAsSjis(sjis, b, b2);
+        flush();
+        return m_result;
+    }
+
+private:
+    enum class Set { Ascii, Jis0208, Katakana, Jis0212 };
+
+    void flush()
+    {
+        if (!m_sjis.isEmpty()) {
+            m_result += decodeCp932(m_sjis);
+            m_sjis.clear();
         }
     }
-    flush();
-    return result;
+
+    void replacement()
+    {
+        flush();
+        m_result += QChar(QChar::ReplacementCharacter);
+    }
+
+    // Reads the escape sequence at i; returns how many bytes after the ESC it
+    // used. An unknown sequence is kept as text.
+    qsizetype readEscape(qsizetype i)
+    {
+        const QByteArray esc = m_in.mid(i + 1, 3);
+        static const struct
+        {
+            const char *sequence;
+            Set set;
+        } known[] = {
+            {"$B", Set::Jis0208}, {"$@", Set::Jis0208},  {"$(B", Set::Jis0208}, {"$(O", Set::Jis0208},
+            {"$(Q", Set::Jis0208}, {"$(D", Set::Jis0212}, {"(B", Set::Ascii},    {"(J", Set::Ascii},
+            {"(H", Set::Ascii},    {"(I", Set::Katakana},
+        };
+        for (const auto &k : known) {
+            if (esc.startsWith(k.sequence)) {
+                m_set = k.set;
+                return qsizetype(qstrlen(k.sequence));
+            }
+        }
+        m_sjis.append('\x1b');
+        return 0;
+    }
+
+    // Raw 8-bit inside JIS text: half-width katakana (JIS8) or a stray byte.
+    void takeEightBit(unsigned char b)
+    {
+        if (b >= 0xA1 && b <= 0xDF)
+            m_sjis.append(char(b));
+        else
+            replacement();
+    }
+
+    // Takes the double-byte character at i; returns 1 when it used the
+    // second byte, 0 when the pair was broken and only the first was taken.
+    qsizetype takePair(qsizetype i)
+    {
+        const auto b = static_cast<unsigned char>(m_in[i]);
+        if (i + 1 >= m_in.size()) {
+            replacement();
+            return 0;
+        }
+        const auto b2 = static_cast<unsigned char>(m_in[i + 1]);
+        if (b2 < 0x21 || b2 > 0x7E) {
+            // A lone byte where a pair was due: keep it rather than eat the next one.
+            m_sjis.append(char(b));
+            return 0;
+        }
+        if (m_set == Set::Jis0212) {
+            flush();
+            const char euc[3] = {char(0x8F), char(b | 0x80), char(b2 | 0x80)};
+            m_result += decodeEucJp(QByteArray(euc, 3));
+        } else {
+            appendJisAsSjis(m_sjis, b, b2);
+        }
+        return 1;
+    }
+
+    const QByteArray &m_in;
+    Set m_set = Set::Ascii;
+    bool m_shiftOut = false;
+    QByteArray m_sjis; // pending text as CP932 bytes
+    QString m_result;
+};
+
+} // namespace
+
+QString decodeIso2022Jp(const QByteArray &bytes)
+{
+    return Iso2022JpDecoder(bytes).decode();
 }
 
 namespace {

@@ -202,12 +202,101 @@ QByteArray percentDecode(const QByteArray &text)
     return out;
 }
 
+// One RFC 2231 parameter: name*=charset'lang'value, or name*0*=..., name*1=...
+struct ExtendedParameter
+{
+    struct Section
+    {
+        bool encoded = false;
+        QByteArray bytes;
+    };
+    QByteArray charset;
+    QMap<int, Section> sections;
+};
+
+void addExtendedSection(QMap<QByteArray, ExtendedParameter> *extended, const QByteArray &name,
+                        const QByteArray &rawValue)
+{
+    const qsizetype star = name.indexOf('*');
+    QByteArray rest = name.mid(star + 1);
+    ExtendedParameter::Section section;
+    section.encoded = rest.endsWith('*') || rest.isEmpty();
+    if (rest.endsWith('*'))
+        rest.chop(1);
+    bool ok = true;
+    const int index = rest.isEmpty() ? 0 : rest.toInt(&ok);
+    if (!ok || index < 0 || index > 999)
+        return;
+    QByteArray value = unquote(rawValue);
+    ExtendedParameter &parameter = (*extended)[name.left(star)];
+    if (section.encoded && index == 0) {
+        const qsizetype q1 = value.indexOf('\'');
+        const qsizetype q2 = q1 >= 0 ? value.indexOf('\'', q1 + 1) : -1;
+        if (q2 >= 0) {
+            parameter.charset = value.left(q1);
+            value = value.mid(q2 + 1);
+        }
+    }
+    section.bytes = section.encoded ? percentDecode(value) : value;
+    parameter.sections.insert(index, section);
+}
+
+QString decodeExtended(const ExtendedParameter &parameter)
+{
+    QByteArray bytes;
+    for (const ExtendedParameter::Section &section : parameter.sections)
+        bytes += section.bytes;
+    const QString value =
+        parameter.charset.isEmpty() ? decodeHeaderText(bytes) : decodeCharset(bytes, parameter.charset);
+    return trimmed(cleanControls(value));
+}
+
 struct Mailbox
 {
     QByteArray phrase;
     QByteArray address;
     bool angle = false;
 };
+
+// Reads the quoted string opening at *i; leaves *i on its closing quote.
+QByteArray readQuoted(const QByteArray &s, qsizetype *i)
+{
+    QByteArray quoted;
+    for (++*i; *i < s.size() && s[*i] != '"'; ++*i) {
+        if (s[*i] == '\\' && *i + 1 < s.size())
+            ++*i;
+        quoted.append(s[*i]);
+    }
+    return quoted;
+}
+
+// Skips the (possibly nested) comment opening at *i; leaves *i on its end.
+void skipComment(const QByteArray &s, qsizetype *i)
+{
+    int depth = 1;
+    for (++*i; *i < s.size() && depth > 0; ++*i) {
+        if (s[*i] == '\\')
+            ++*i;
+        else if (s[*i] == '(')
+            ++depth;
+        else if (s[*i] == ')')
+            --depth;
+    }
+    --*i;
+}
+
+// Reads the address in angle brackets opening at *i, without an obsolete
+// source route ("@a,@b:user@host"); leaves *i on the closing bracket.
+QByteArray readAngleAddress(const QByteArray &s, qsizetype *i)
+{
+    QByteArray address;
+    for (++*i; *i < s.size() && s[*i] != '>'; ++*i)
+        address.append(s[*i]);
+    const qsizetype colon = address.indexOf(':');
+    if (address.trimmed().startsWith('@') && colon >= 0)
+        address = address.mid(colon + 1);
+    return address;
+}
 
 QString formatMailbox(const Mailbox &box)
 {
@@ -270,45 +359,21 @@ QString decodeAddressList(const QByteArray &raw)
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c == '"') {
-            // The quoted text is part of the phrase; encoded words inside it
-            // are decoded too, as common mail software writes them there.
-            QByteArray quoted;
-            for (++i; i < s.size() && s[i] != '"'; ++i) {
-                if (s[i] == '\\' && i + 1 < s.size())
-                    ++i;
-                quoted.append(s[i]);
-            }
+            // Encoded words inside the quotes are decoded too, as common mail
+            // software writes them there.
             if (!current.phrase.isEmpty() && !isWsp(current.phrase.back()))
                 current.phrase.append(' ');
-            current.phrase.append(quoted);
+            current.phrase.append(readQuoted(s, &i));
         } else if (c == '(') {
-            int depth = 1;
-            for (++i; i < s.size() && depth > 0; ++i) {
-                if (s[i] == '\\')
-                    ++i;
-                else if (s[i] == '(')
-                    ++depth;
-                else if (s[i] == ')')
-                    --depth;
-            }
-            --i;
+            skipComment(s, &i);
             current.phrase.append(' ');
         } else if (c == '<') {
-            QByteArray address;
-            for (++i; i < s.size() && s[i] != '>'; ++i)
-                address.append(s[i]);
-            // Drop an obsolete source route ("@a,@b:user@host").
-            const qsizetype colon = address.indexOf(':');
-            if (address.trimmed().startsWith('@') && colon >= 0)
-                address = address.mid(colon + 1);
-            current.address = address;
+            current.address = readAngleAddress(s, &i);
             current.angle = true;
-        } else if (c == ',') {
+        } else if (c == ',' || c == ';') {
             finish();
         } else if (c == ':' && !current.angle) {
             current = Mailbox(); // a group name
-        } else if (c == ';') {
-            finish();
         } else if (!current.angle) {
             current.phrase.append(c);
         }
@@ -335,62 +400,21 @@ ParameterHeader parseParameterHeader(const QByteArray &raw)
         params.prepend(items.value(0).trimmed().mid(blank + 1));
         result.value.truncate(blank);
     }
-
-    struct Section
-    {
-        bool encoded = false;
-        QByteArray bytes;
-    };
-    struct Extended
-    {
-        QByteArray charset;
-        QMap<int, Section> sections;
-    };
-    QMap<QByteArray, Extended> extended;
-
+    QMap<QByteArray, ExtendedParameter> extended;
     for (const QByteArray &item : std::as_const(params)) {
         const qsizetype eq = item.indexOf('=');
         if (eq <= 0)
             continue;
-        QByteArray name = item.left(eq).trimmed().toLower();
+        const QByteArray name = item.left(eq).trimmed().toLower();
         const QByteArray rawValue = item.mid(eq + 1).trimmed();
-        const qsizetype star = name.indexOf('*');
-        if (star < 0) {
-            if (!result.parameters.contains(name))
-                result.parameters.insert(name, decodeHeaderText(unquote(rawValue)));
-            continue;
-        }
-        // RFC 2231: name*=charset'lang'value, name*0*=..., name*1=...
-        const QByteArray base = name.left(star);
-        QByteArray rest = name.mid(star + 1);
-        Section section;
-        section.encoded = rest.endsWith('*') || rest.isEmpty();
-        if (rest.endsWith('*'))
-            rest.chop(1);
-        bool ok = true;
-        const int index = rest.isEmpty() ? 0 : rest.toInt(&ok);
-        if (!ok || index < 0 || index > 999)
-            continue;
-        QByteArray value = unquote(rawValue);
-        Extended &ext = extended[base];
-        if (section.encoded && index == 0) {
-            const qsizetype q1 = value.indexOf('\'');
-            const qsizetype q2 = q1 >= 0 ? value.indexOf('\'', q1 + 1) : -1;
-            if (q2 >= 0) {
-                ext.charset = value.left(q1);
-                value = value.mid(q2 + 1);
-            }
-        }
-        section.bytes = section.encoded ? percentDecode(value) : value;
-        ext.sections.insert(index, section);
+        if (name.contains('*'))
+            addExtendedSection(&extended, name, rawValue);
+        else if (!result.parameters.contains(name))
+            result.parameters.insert(name, decodeHeaderText(unquote(rawValue)));
     }
-    for (auto it = extended.cbegin(); it != extended.cend(); ++it) {
-        QByteArray bytes;
-        for (const Section &section : it->sections)
-            bytes += section.bytes;
-        QString value = it->charset.isEmpty() ? decodeHeaderText(bytes) : decodeCharset(bytes, it->charset);
-        result.parameters.insert(it.key(), trimmed(cleanControls(value)));
-    }
+    // RFC 2231 values win over plain ones of the same name.
+    for (auto it = extended.cbegin(); it != extended.cend(); ++it)
+        result.parameters.insert(it.key(), decodeExtended(*it));
     return result;
 }
 

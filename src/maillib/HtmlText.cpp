@@ -86,6 +86,39 @@ QString tagName(const QString &tag)
     return tag.mid(start, end - start).toLower();
 }
 
+// Collapses blanks in each line, keeps at most one empty line between
+// paragraphs and ends lines in CR LF.
+QString tidyLines(const QString &text)
+{
+    QStringList lines;
+    bool lastEmpty = true;
+    for (const QString &line : text.split(u'\n')) {
+        const QString clean = line.simplified();
+        if (clean.isEmpty()) {
+            if (!lastEmpty)
+                lines.append(QString());
+            lastEmpty = true;
+            continue;
+        }
+        lines.append(clean);
+        lastEmpty = false;
+    }
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+// Index just past the end tag of the script, style or head element whose
+// content starts at from; that content is not markup and is dropped.
+qsizetype skipElementContent(const QString &html, qsizetype from, const QString &name)
+{
+    const qsizetype close = html.indexOf(QStringLiteral("</") + name, from, Qt::CaseInsensitive);
+    if (close < 0)
+        return html.size();
+    const qsizetype end = html.indexOf(u'>', close);
+    return end < 0 ? html.size() : end + 1;
+}
+
 } // namespace
 
 QString htmlToText(const QString &html)
@@ -93,20 +126,9 @@ QString htmlToText(const QString &html)
     QString text;
     text.reserve(html.size());
     bool inPre = false;
-    QString skipUntil; // closing tag of script/style/head content being dropped
     qsizetype i = 0;
     const qsizetype n = html.size();
     while (i < n) {
-        if (!skipUntil.isEmpty()) {
-            // Script and style content is not markup: look only for its end tag.
-            const qsizetype close = html.indexOf(QStringLiteral("</") + skipUntil, i, Qt::CaseInsensitive);
-            if (close < 0)
-                break;
-            const qsizetype end = html.indexOf(u'>', close);
-            i = end < 0 ? n : end + 1;
-            skipUntil.clear();
-            continue;
-        }
         const QChar c = html[i];
         if (c == u'<') {
             if (html.mid(i, 4) == QLatin1String("<!--")) {
@@ -125,7 +147,7 @@ QString htmlToText(const QString &html)
             i = end + 1;
             if (!closing && (name == u"script" || name == u"style" || name == u"head")) {
                 if (!tag.endsWith(u'/'))
-                    skipUntil = name;
+                    i = skipElementContent(html, i, name);
                 continue;
             }
             if (name == u"pre")
@@ -149,23 +171,7 @@ QString htmlToText(const QString &html)
             text += c;
         ++i;
     }
-    // Collapse blanks in each line and drop runs of empty lines.
-    QStringList lines;
-    bool lastEmpty = true;
-    for (const QString &line : text.split(u'\n')) {
-        const QString clean = line.simplified();
-        if (clean.isEmpty()) {
-            if (!lastEmpty)
-                lines.append(QString());
-            lastEmpty = true;
-            continue;
-        }
-        lines.append(clean);
-        lastEmpty = false;
-    }
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines.join(QStringLiteral("\r\n"));
+    return tidyLines(text);
 }
 
 } // namespace maillib

@@ -4,6 +4,7 @@
 #include "maillib/HeaderText.h"
 #include "maillib/HtmlText.h"
 
+#include <cctype>
 #include <mutex>
 
 namespace maillib::detail {

@@ -158,6 +158,18 @@ private Q_SLOTS:
         QCOMPARE(store.CountAddressRecords(), 3);
     }
 
+    void leftoverTemporaryFileIsDealtWith()
+    {
+        testsupport::TempProgramFolder folder;
+        folder.writeDataFile(StoreName, handRecord("a", "a@x") + handRecord("b", "b@x", 0) + handRecord("c", "c@x"));
+        folder.writeDataFile(TempName, handRecord("a", "a@x")); // an unfinished compaction of this program
+        AddressStore store;
+        QCOMPARE(store.CountAddressRecords(), 2);
+        QCOMPARE(store.lastLeftover(), common::Leftover::StoreKept);
+        QCOMPARE(namesOnFile(folder), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+        QVERIFY(!QFile::exists(folder.dataFile(TempName)));
+    }
+
     void entriesStopAt32767()
     {
         testsupport::TempProgramFolder folder;

@@ -380,6 +380,22 @@ private Q_SLOTS:
         QCOMPARE(names, QStringList{QStringLiteral("KRXDATA2.DATA")});
     }
 
+    // A compaction that copied the store into "KRXDATA2.TMP" and removed the
+    // store was cut short: start-up brings the mail back from the copy.
+    void startUpTakesBackAStoreLeftInTheTemporaryFile()
+    {
+        testsupport::TempProgramFolder folder;
+        folder.writeDataFile(TempName, handRecord("a", "", "", "") + handRecord("b", "", "", "", 0)
+                                           + handRecord("c", "", "", ""));
+        folder.writeDataFile(StoreName, handRecord("a", "", "", ""));
+        MailStore store;
+        QVERIFY(store.createIfMissing());
+        QCOMPARE(store.lastLeftover(), common::Leftover::TempTaken);
+        QCOMPARE(subjectsOnFile(folder), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+        QVERIFY(!QFile::exists(folder.dataFile(TempName)));
+        QCOMPARE(store.CountMailRecords(), 2);
+    }
+
     void recordNumbersStopAt32767()
     {
         testsupport::TempProgramFolder folder;

@@ -86,11 +86,13 @@ public:
         }
         return RecordFileSystem::copyRange(from, fromOffset, to, toOffset, size);
     }
-    int fsync(int fd) override
+    // A simulated crash keeps everything written so far, so the flushes
+    // themselves need not reach the disk; skipping them keeps the tests quick.
+    int fsync(int) override
     {
         if (step("fsync"))
             return injure();
-        return RecordFileSystem::fsync(fd);
+        return 0;
     }
     int ftruncate(int fd, off_t size) override
     {
@@ -124,9 +126,10 @@ public:
     }
     int syncFolder(const QByteArray &folder) override
     {
+        Q_UNUSED(folder);
         if (step("syncFolder"))
             return injure();
-        return RecordFileSystem::syncFolder(folder);
+        return 0;
     }
 
 private:
