@@ -31,7 +31,7 @@ struct Pop3Settings
     // Messages listed larger than this are not downloaded.
     qint64 maxMessageBytes = qint64(256) * 1024 * 1024;
     // Read-ahead when pipelining: messages and listed bytes in flight.
-    int prefetchMessages = 4;
+    int prefetchMessages = 32;
     qint64 prefetchBytes = qint64(16) * 1024 * 1024;
     // TLS settings; the process default (system CA store) when unset.
     std::optional<QSslConfiguration> ssl;

@@ -414,6 +414,9 @@ private Q_SLOTS:
         settings::SetForm *hub = form.windows().loadedSetForm();
         QVERIFY(hub && hub->isVisible());
         QVERIFY(!tick->isActive());
+        // One hub at a time.
+        QTest::mouseClick(control<QToolButton>(&form, QStringLiteral("Set")), Qt::LeftButton);
+        QCOMPARE(form.windows().loadedSetForm(), hub);
         // The hub's buttons bring up the other two windows.
         QTest::mouseClick(control<QPushButton>(hub, QStringLiteral("Command2")), Qt::LeftButton);
         QVERIFY(form.windows().loadedOptionForm() && form.windows().loadedOptionForm()->isVisible());

@@ -85,6 +85,8 @@ private:
     void createScene();
     void createBlinkTimers();
     void centreOnScreen();
+    // MainFormLayout.cpp: the controls at their places.
+    void createControls();
     void createToolbar();
     void createStatusPanel();
     void createHelpAndCredits();
@@ -98,6 +100,7 @@ private:
     void returnFromStandby();
     void showHelp(HelpTopic topic);
     void showStoredMailCount();
+    void showRequestedSettingsWindows();
     void showLitter();
     void loadLitterPictures(const QString &pictureFile);
     void Form_Unload();
@@ -112,7 +115,8 @@ private:
     WindowHub *m_windows = nullptr;
     habitat::LitterGame *m_litterGame = nullptr;
     QPointer<Form1> m_standby;
-    bool m_showCredentialsAtShow = false;
+    bool m_askServerSettings = false; // the load found no POP3 server
+    bool m_askCredentials = false;    // the load found no ID or no password
     QHash<QObject *, HelpTopic> m_helpTopics; // controls that explain themselves in the help box
 
     QToolBar *m_toolBar = nullptr;

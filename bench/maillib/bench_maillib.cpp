@@ -1,0 +1,289 @@
+// Times fetching, decoding, extracting and deleting a whole Dovecot mailbox
+// through the mail layer, against mpop (fetch and delete into a maildir) and
+// a raw pipelined download on one connection, all in the same run; then the
+// same through a relay that holds every chunk 25 ms in each direction.
+// Every contender runs as its own process on a freshly filled mailbox, and the
+// mailbox is checked empty afterwards. See run.sh.
+
+#include "MailboxFiller.h"
+
+#include "maillib/NMail.h"
+#include "support/DovecotServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+const QString user = QStringLiteral("alice");
+const QString password = QStringLiteral("alicepw");
+
+QString benchDir()
+{
+    return QStringLiteral(GLIMRA_BENCH_DIR);
+}
+
+long peakRssKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The layer's side, in its own process: what the mailbox check does for
+// every waiting message.
+int runLayerClient(const QStringList &args)
+{
+    const QString server = args.value(0);
+    const QString folder = args.value(1) + u'/';
+    maillib::NMailInitializeWinSock();
+    maillib::NMailSetOption(1, 8192);
+    const int handle = maillib::NMailPop3Connect(server);
+    if (handle < 0) {
+        std::fprintf(stderr, "connect: %s\n", qPrintable(maillib::NMailGetMessage()));
+        return 1;
+    }
+    const int count = maillib::NMailPop3Authenticate(handle, user, password, 0);
+    if (count < 0) {
+        std::fprintf(stderr, "login: %s\n", qPrintable(maillib::NMailGetMessage()));
+        return 1;
+    }
+    int attachments = 0;
+    qint64 bodyChars = 0;
+    for (int i = 1; i <= count; ++i) {
+        QString subject, date, from, header, body;
+        if (maillib::NMailPop3GetMailStatus(handle, i, &subject, &date, &from, &header) < 0
+            || maillib::NMailPop3GetMailSize(handle, i) < 0
+            || maillib::NMailPop3GetMail(handle, i, &subject, &date, &from, &header, &body) < 0) {
+            std::fprintf(stderr, "message %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
+            return 1;
+        }
+        const int extracted = maillib::NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, folder,
+                                                                folder + QStringLiteral("0.txt"),
+                                                                header + QStringLiteral("\r\n") + body);
+        maillib::NMailAttachmentFileClose();
+        if (extracted < 0) {
+            std::fprintf(stderr, "extract %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
+            return 1;
+        }
+        attachments += extracted == 1 ? 1 : 0;
+        bodyChars += body.size();
+        if (maillib::NMailPop3DeleteMail(handle, i) < 0) {
+            std::fprintf(stderr, "delete %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
+            return 1;
+        }
+    }
+    if (maillib::NMailPop3Close(handle) < 0) {
+        std::fprintf(stderr, "close: %s\n", qPrintable(maillib::NMailGetMessage()));
+        return 1;
+    }
+    maillib::NMailEndWinSock();
+    std::printf("fetched=%d with_attachments=%d body_chars=%lld cpu_s=%.2f maxrss_kb=%ld\n", count, attachments,
+                static_cast<long long>(bodyChars), cpuSeconds(), peakRssKb());
+    return 0;
+}
+
+struct Timing
+{
+    double seconds = -1;
+    QString output;
+    QString error;
+};
+
+Timing timeProcess(const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    QElapsedTimer clock;
+    clock.start();
+    p.start(program, args);
+    const bool finished = p.waitForFinished(timeoutMs);
+    Timing t;
+    t.output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    t.error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    if (!finished) {
+        p.kill(); // only the process started here
+        p.waitForFinished(2000);
+        t.error += QStringLiteral(" (time-out)");
+        return t;
+    }
+    if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        t.seconds = clock.nsecsElapsed() / 1e9;
+    return t;
+}
+
+// A relay process that delays every chunk; stopped by its PID when it goes.
+class SlowRelay
+{
+public:
+    SlowRelay(quint16 target, int delayMs)
+    {
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {benchDir() + QStringLiteral("/slow_relay.py"), QString::number(target), QString::number(delayMs)});
+        QByteArray out;
+        for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+        }
+        if (out.startsWith("PORT "))
+            m_port = quint16(out.mid(5).trimmed().toUInt());
+    }
+    ~SlowRelay()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    [[nodiscard]] quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+struct Row
+{
+    QString name;
+    Timing timing;
+};
+
+bool refill(testsupport::DovecotServer &server, const QList<QByteArray> &messages)
+{
+    server.clear(user);
+    for (const QByteArray &m : messages) {
+        if (!server.deliver(user, m))
+            return false;
+    }
+    return true;
+}
+
+// Runs the three contenders against the same mailbox, reached on port.
+std::optional<QList<Row>> runRound(testsupport::DovecotServer &server, const QList<QByteArray> &messages, quint16 port,
+                                   int timeoutMs)
+{
+    QList<Row> rows;
+    const QString self = QCoreApplication::applicationFilePath();
+    auto check = [&](const QString &name, const Timing &t) {
+        const qsizetype left = server.messages(user).size();
+        if (t.seconds < 0 || left != 0) {
+            std::fprintf(stderr, "%s failed (%lld messages left on the server): %s %s\n", qPrintable(name),
+                         static_cast<long long>(left), qPrintable(t.output), qPrintable(t.error));
+            return false;
+        }
+        rows.append({name, t});
+        return true;
+    };
+
+    QTemporaryDir attachments;
+    if (!refill(server, messages))
+        return std::nullopt;
+    if (!check(QStringLiteral("mail layer"),
+               timeProcess(self, {QStringLiteral("--layer-client"), QStringLiteral("127.0.0.1:%1").arg(port),
+                                  attachments.path()},
+                           timeoutMs)))
+        return std::nullopt;
+
+    QTemporaryDir maildir;
+    for (const char *sub : {"new", "cur", "tmp"})
+        QDir(maildir.path()).mkpath(QString::fromLatin1(sub));
+    if (!refill(server, messages))
+        return std::nullopt;
+    const Timing mpop = timeProcess(
+        QStringLiteral("mpop"),
+        {QStringLiteral("--host=127.0.0.1"), QStringLiteral("--port=%1").arg(port), QStringLiteral("--user=") + user,
+         QStringLiteral("--passwordeval=echo ") + password, QStringLiteral("--auth=user"), QStringLiteral("--tls=off"),
+         QStringLiteral("--delivery=maildir,") + maildir.path(), QStringLiteral("--keep=off"),
+         QStringLiteral("--only-new=off"), QStringLiteral("--uidls-file=") + maildir.path() + QStringLiteral("/uidls"),
+         QStringLiteral("--received-header=off"), QStringLiteral("--quiet")},
+        timeoutMs);
+    const qsizetype delivered = QDir(maildir.path() + QStringLiteral("/new")).entryList(QDir::Files).size();
+    if (delivered != messages.size()) {
+        std::fprintf(stderr, "mpop delivered %lld of %lld messages\n", static_cast<long long>(delivered),
+                     static_cast<long long>(messages.size()));
+        return std::nullopt;
+    }
+    if (!check(QStringLiteral("mpop"), mpop))
+        return std::nullopt;
+
+    if (!refill(server, messages))
+        return std::nullopt;
+    if (!check(QStringLiteral("raw download"),
+               timeProcess(QStringLiteral("/usr/bin/python3"),
+                           {benchDir() + QStringLiteral("/raw_pop3.py"), QString::number(port), user, password},
+                           timeoutMs)))
+        return std::nullopt;
+    return rows;
+}
+
+void report(const QString &title, const QList<Row> &rows)
+{
+    std::printf("\n%s\n", qPrintable(title));
+    const double mpop = rows.at(1).timing.seconds;
+    for (const Row &r : rows)
+        std::printf("  %-13s %8.3f s   %5.2f x mpop   %s\n", qPrintable(r.name), r.timing.seconds,
+                    r.timing.seconds / mpop, qPrintable(r.timing.output));
+}
+
+int runBenchmark(int count, int slowCount, int delayMs)
+{
+    testsupport::DovecotServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    const bench::MailboxContents full = bench::makeMailbox({count, 20261209});
+    std::printf("mailbox: %d messages, %.1f MB (%d of 20-100 KB, %d with attachments)\n", count,
+                full.totalBytes / 1048576.0, full.large, full.withAttachments);
+    const auto local = runRound(server, full.messages, server.port(), 600000);
+    if (!local)
+        return 1;
+    report(QStringLiteral("Direct on 127.0.0.1, %1 messages").arg(count), *local);
+    if (!local->first().timing.output.contains(QStringLiteral("with_attachments=%1 ").arg(full.withAttachments)))
+        std::printf("  note: the layer extracted attachments from a different number of messages than the %d built\n",
+                    full.withAttachments);
+
+    const bench::MailboxContents slow = bench::makeMailbox({slowCount, 1209});
+    SlowRelay relay(server.port(), delayMs);
+    if (relay.port() == 0) {
+        std::fprintf(stderr, "the relay did not start\n");
+        return 1;
+    }
+    const auto delayed = runRound(server, slow.messages, relay.port(), 600000);
+    if (!delayed)
+        return 1;
+    report(QStringLiteral("Through a relay adding %1 ms per chunk each way, %2 messages (%3 MB)")
+               .arg(delayMs)
+               .arg(slowCount)
+               .arg(slow.totalBytes / 1048576.0, 0, 'f', 1),
+           *delayed);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QStringLiteral("--layer-client"))
+        return runLayerClient(args.mid(1));
+    const int count = args.value(0, QStringLiteral("1000")).toInt();
+    const int slowCount = args.value(1, QStringLiteral("200")).toInt();
+    const int delayMs = args.value(2, QStringLiteral("25")).toInt();
+    return runBenchmark(count, slowCount, delayMs);
+}
