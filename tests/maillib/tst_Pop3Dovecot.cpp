@@ -23,7 +23,9 @@ QByteArray textMessage(const QByteArray &subject, const QByteArray &body)
 
 qsizetype logMark = 0;
 
-// Counts the Dovecot log lines of the current test that contain every one of words.
+// Counts the Dovecot log lines written since the current test began that
+// contain every one of words. The log writer lags, so a line of the previous
+// test can still turn up: checks name what makes their line unique.
 int logLines(const DovecotServer &server, const QStringList &words)
 {
     int count = 0;
@@ -203,7 +205,8 @@ private Q_SLOTS:
         NMailEndWinSock();
         NMailInitializeWinSock();
         QCOMPARE(NMailPop3Close(handle), int(NMailErrorHandle));
-        QTRY_COMPARE(logLines(m_server, {QStringLiteral("Disconnected"), QStringLiteral("del=0/")}), 1);
+        // Dovecot's account of the session: closed without QUIT, nothing deleted.
+        QTRY_COMPARE(logLines(m_server, {QStringLiteral("Connection closed"), QStringLiteral("del=0/2")}), 1);
         QCOMPARE(m_server.messages(Alice).size(), 2);
     }
 
@@ -229,10 +232,9 @@ private Q_SLOTS:
                                                    "削除の指定は取り消されました。\n-ERR Message 2 expunged."));
         QVERIFY(NMailPop3Close(handle) < 0);
         QTRY_COMPARE(logLines(m_server, {QStringLiteral("pop3(alice)"), QStringLiteral("Disconnected"),
-                                         QStringLiteral("del=0/")}),
+                                         QStringLiteral("del=0/3")}),
                      1);
         QCOMPARE(m_server.messages(Alice).size(), 2); // the two that were there stay
-        QTRY_COMPARE(logLines(m_server, {QStringLiteral("Logged out")}), 0);
     }
 
     void dotStuffedLinesRoundTripExactly()
