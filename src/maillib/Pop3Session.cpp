@@ -13,6 +13,7 @@ namespace {
 enum CommandKind {
     Greeting,
     SingleLine,
+    Login,
     MultiLine,
     Capa,
     Retr,
@@ -204,6 +205,7 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
         return false;
     }
 
+    std::vector<CommandPtr> logins;
     if (method == Pop3Login::Apop) {
         const ApopTimestamp stamp = apopTimestamp(m_greeting);
         if (stamp.kind == ApopTimestamp::Kind::Missing) {
@@ -219,20 +221,33 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
         }
         const QByteArray digest =
             QCryptographicHash::hash(stamp.value + password.toUtf8(), QCryptographicHash::Md5).toHex();
-        if (!waitFor(send("APOP " + user.toUtf8() + ' ' + digest, SingleLine)))
-            return false;
+        logins.push_back(send("APOP " + user.toUtf8() + ' ' + digest, Login));
     } else {
-        if (!waitFor(send("USER " + user.toUtf8(), SingleLine)))
+        logins.push_back(send("USER " + user.toUtf8(), Login));
+        if (!m_pipelining && !waitFor(logins.back()))
             return false;
-        if (!waitFor(send("PASS " + password.toUtf8(), SingleLine)))
+        logins.push_back(send("PASS " + password.toUtf8(), Login));
+    }
+    // With PIPELINING the count and the list are asked for together with the
+    // login (RFC 2449 section 6.6): replies come in order, and a refused login
+    // ends the session before their answers are looked at.
+    CommandPtr stat;
+    CommandPtr list;
+    if (m_pipelining) {
+        stat = send("STAT", SingleLine);
+        list = send("LIST", MultiLine);
+    }
+    for (const CommandPtr &command : logins) {
+        if (!waitFor(command))
             return false;
     }
     m_state = State::Transaction;
-
-    CommandPtr stat = send("STAT", SingleLine);
-    if (!m_pipelining && !waitFor(stat))
-        return false;
-    CommandPtr list = send("LIST", MultiLine);
+    if (!stat) {
+        stat = send("STAT", SingleLine);
+        if (!waitFor(stat))
+            return false;
+        list = send("LIST", MultiLine);
+    }
     if (!waitFor(stat) || !waitFor(list))
         return false;
 
@@ -560,7 +575,7 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
     if (command.kind == Greeting) {
         code = NMailErrorConnect;
         text = QStringLiteral("POP3 サーバーが接続を断りました。");
-    } else if (m_state == State::Authorization && command.kind == SingleLine) {
+    } else if (command.kind == Login) {
         code = NMailErrorAuthenticate;
         text = QStringLiteral("POP3 サーバーにログインできませんでした。ユーザーIDとパスワードを確認してください。");
     } else if (command.kind == Stls) {
