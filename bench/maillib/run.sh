@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the mail layer benchmark: a private Dovecot (run as root, as
 # the test fixture needs), 1,000 messages direct and 200 through a relay that
-# delays every chunk by 25 ms each way. Arguments: [count] [slow count] [delay ms].
+# delays every chunk by 25 ms each way. Arguments: [count] [slow count] [delay ms] [rounds].
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${GLIMRA_BUILD_DIR:-build}

@@ -170,7 +170,14 @@ GObjectPtr<GMimePart> makeAttachmentPart(const QString &path, QString *error)
     g_mime_part_set_content(part.get(), wrapper.get());
     g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
 
-    const QByteArray fileName = info.fileName().toUtf8();
+    // A file name may hold any byte but "/" and NUL; a control character must
+    // not reach the part's header, where a line break would start a new field.
+    QString name = info.fileName();
+    for (QChar &c : name) {
+        if (isControl(c.unicode()))
+            c = u'_';
+    }
+    const QByteArray fileName = name.toUtf8();
     GMimeContentType *contentType = g_mime_object_get_content_type(GMIME_OBJECT(part.get()));
     setNameParameter(g_mime_content_type_get_parameters(contentType), "name", fileName,
                      GMIME_PARAM_ENCODING_METHOD_RFC2047);

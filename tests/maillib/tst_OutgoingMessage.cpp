@@ -379,6 +379,25 @@ private Q_SLOTS:
                  QStringLiteral("application/octet-stream"));
     }
 
+    void attachmentNameCannotAddHeaders()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a\r\nContent-Type: text-html\n.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        OutgoingMail mail = sampleMail();
+        mail.attachmentPaths = {path};
+        const BuiltMessage built = buildMessage(mail);
+        QVERIFY(isCanonical(built.data));
+        const QJsonObject parsed = SmtpSink::parseWithPython(built.data);
+        QCOMPARE(parsed.value(QStringLiteral("defects")).toArray().size(), 0);
+        const QJsonObject attachment = part(parsed, 1);
+        QCOMPARE(attachment.value(QStringLiteral("content_type")).toString(), QStringLiteral("text/plain"));
+        QCOMPARE(attachment.value(QStringLiteral("filename")).toString(), QStringLiteral("a__Content-Type: text-html_.txt"));
+    }
+
     void unreadableAttachmentFails()
     {
         QTemporaryDir dir;
