@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <cstring>
+
 namespace maillib {
 namespace {
 
@@ -45,17 +47,40 @@ Family familyOf(const QByteArray &label)
 
 bool isAscii(const QByteArray &bytes)
 {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
+    // Eight bytes at a time: bodies of a megabyte and more come through here.
+    const char *p = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, 8);
+        if (word & Q_UINT64_C(0x8080808080808080))
+            return false;
+    }
+    for (; i < n; ++i) {
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
             return false;
     }
     return true;
 }
 
+// True when an escape sequence that switches to a Japanese set of ISO-2022-JP
+// appears anywhere. One pass over the bytes, stopping only at ESC.
 bool hasJisEscape(const QByteArray &bytes)
 {
-    return bytes.contains("\x1b$B") || bytes.contains("\x1b$@") || bytes.contains("\x1b(I")
-        || bytes.contains("\x1b$(D") || bytes.contains("\x1b$(Q") || bytes.contains("\x1b$(O");
+    const char *p = bytes.constData();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        const auto *esc = static_cast<const char *>(std::memchr(p, 0x1b, size_t(end - p)));
+        if (!esc)
+            return false;
+        const QByteArrayView rest(esc + 1, end - esc - 1);
+        if (rest.startsWith("$B") || rest.startsWith("$@") || rest.startsWith("(I") || rest.startsWith("$(D")
+            || rest.startsWith("$(Q") || rest.startsWith("$(O"))
+            return true;
+        p = esc + 1;
+    }
+    return false;
 }
 
 // Decodes with an ICU converter; ok tells whether every byte was valid.

@@ -86,6 +86,18 @@ void TestMimeDecoder::charsets_data()
                                          << QStringLiteral("café");
     QTest::newRow("no-label-sjis") << QByteArray("\x83\x65\x83\x58\x83\x67") << QByteArray()
                                    << QStringLiteral("テスト");
+    // Detection runs over whole bodies: a switch to a Japanese set counts
+    // wherever it is, other escapes and a cut-off one at the end do not, and
+    // an 8-bit byte is seen at every position.
+    QTest::newRow("no-label-jis-after-other-escape")
+        << (QByteArray(20, 'a') + "\x1b(B" + QByteArray(20, 'b') + "\x1b$B%F\x1b(B") << QByteArray()
+        << (QString(20, u'a') + QString(20, u'b') + QStringLiteral("テ"));
+    QTest::newRow("no-label-cut-escape") << QByteArray("abc\x1b$") << QByteArray() << QStringLiteral("abc\x1b$");
+    QTest::newRow("no-label-lone-escape") << QByteArray("abc\x1b") << QByteArray() << QStringLiteral("abc\x1b");
+    QTest::newRow("no-label-8bit-in-first-word") << QByteArray("0123456\x80" "89abcdef") << QByteArray()
+                                                  << QStringLiteral("0123456€89abcdef");
+    QTest::newRow("no-label-8bit-last") << QByteArray("0123456789abcdef\x80") << QByteArray()
+                                         << QStringLiteral("0123456789abcdef€");
     QTest::newRow("no-label-latin1-not-kanji") << QByteArray("Forma\xE7\xE3o Ver\xE3o") << QByteArray()
                                                << QStringLiteral("Formação Verão");
 }
