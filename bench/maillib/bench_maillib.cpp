@@ -67,18 +67,24 @@ int runLayerClient(const QStringList &args)
     }
     int attachments = 0;
     qint64 bodyChars = 0;
+    double fetchCpu = 0;
+    double extractCpu = 0;
     for (int i = 1; i <= count; ++i) {
         QString subject, date, from, header, body;
+        const double fetchStart = cpuSeconds();
         if (maillib::NMailPop3GetMailStatus(handle, i, &subject, &date, &from, &header) < 0
             || maillib::NMailPop3GetMailSize(handle, i) < 0
             || maillib::NMailPop3GetMail(handle, i, &subject, &date, &from, &header, &body) < 0) {
             std::fprintf(stderr, "message %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
             return 1;
         }
+        const double extractStart = cpuSeconds();
+        fetchCpu += extractStart - fetchStart;
         const int extracted = maillib::NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, folder,
                                                                 folder + QStringLiteral("0.txt"),
                                                                 header + QStringLiteral("\r\n") + body);
         maillib::NMailAttachmentFileClose();
+        extractCpu += cpuSeconds() - extractStart;
         if (extracted < 0) {
             std::fprintf(stderr, "extract %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
             return 1;
@@ -95,8 +101,9 @@ int runLayerClient(const QStringList &args)
         return 1;
     }
     maillib::NMailEndWinSock();
-    std::printf("fetched=%d with_attachments=%d body_chars=%lld cpu_s=%.2f maxrss_kb=%ld\n", count, attachments,
-                static_cast<long long>(bodyChars), cpuSeconds(), peakRssKb());
+    std::printf("fetched=%d with_attachments=%d body_chars=%lld cpu_s=%.2f (fetch %.2f, extract %.2f) maxrss_kb=%ld\n",
+                count, attachments, static_cast<long long>(bodyChars), cpuSeconds(), fetchCpu, extractCpu,
+                peakRssKb());
     return 0;
 }
 
@@ -193,10 +200,13 @@ std::optional<QList<Row>> runRound(testsupport::DovecotServer &server, const QLi
     QTemporaryDir attachments;
     if (!refill(server, messages))
         return std::nullopt;
-    if (!check(QStringLiteral("mail layer"),
-               timeProcess(self, {QStringLiteral("--layer-client"), QStringLiteral("127.0.0.1:%1").arg(port),
-                                  attachments.path()},
-                           timeoutMs)))
+    // GLIMRA_BENCH_LAYER_WRAPPER runs the layer's process under a tool, e.g.
+    // "valgrind --tool=callgrind --callgrind-out-file=/tmp/layer.%p".
+    QStringList layerCommand = QProcess::splitCommand(qEnvironmentVariable("GLIMRA_BENCH_LAYER_WRAPPER"));
+    layerCommand << self << QStringLiteral("--layer-client") << QStringLiteral("127.0.0.1:%1").arg(port)
+                 << attachments.path();
+    const QString layerProgram = layerCommand.takeFirst();
+    if (!check(QStringLiteral("mail layer"), timeProcess(layerProgram, layerCommand, timeoutMs)))
         return std::nullopt;
 
     QTemporaryDir maildir;
