@@ -155,9 +155,14 @@ QString safeAttachmentName(const QString &name, const QByteArray &mimeType)
 
 ExtractionResult extractAttachments(const QByteArray &raw, const QString &folder)
 {
-    ExtractionResult result;
     const detail::ParsedMail parsed(raw);
-    result.mail = detail::decodeParsed(parsed);
+    return detail::extractParsed(parsed, detail::decodeParsed(parsed), folder);
+}
+
+ExtractionResult detail::extractParsed(const ParsedMail &parsed, const DecodedMail &mail, const QString &folder)
+{
+    ExtractionResult result;
+    result.mail = mail;
     result.mail.body = result.mail.text;
     result.mail.multipart = false;
     if (parsed.isIncompleteFragment()) {

@@ -27,6 +27,14 @@ struct ExtractionResult
 // the others are still written. Nothing is written for a piece of a split message.
 [[nodiscard]] ExtractionResult extractAttachments(const QByteArray &raw, const QString &folder);
 
+namespace detail {
+class ParsedMail;
+// As extractAttachments, for a message already parsed, with mail its decoded
+// form (decodeParsed of parsed).
+[[nodiscard]] ExtractionResult extractParsed(const ParsedMail &parsed, const DecodedMail &mail,
+                                             const QString &folder);
+} // namespace detail
+
 // Turns a decoded attachment name into a plain file name that stays inside
 // the folder: only the part after the last '/' or '\' is kept; control,
 // bidirectional-override and Windows-reserved characters are replaced or

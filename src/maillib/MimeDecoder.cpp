@@ -39,6 +39,13 @@ DecodedMail decodeMail(const QByteArray &raw)
     return detail::decodeParsed(parsed);
 }
 
+detail::DecodedMessage::DecodedMessage(const QByteArray &raw)
+    : m_raw(raw)
+    , m_parsed(m_raw)
+    , m_mail(decodeParsed(m_parsed))
+{
+}
+
 DecodedMail detail::decodeParsed(const ParsedMail &parsed)
 {
     DecodedMail mail;

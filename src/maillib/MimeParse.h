@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maillib/GMimePtr.h"
+#include "maillib/MimeDecoder.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,10 +82,29 @@ private:
 
 } // namespace maillib::detail
 
-namespace maillib {
-struct DecodedMail;
-namespace detail {
+namespace maillib::detail {
+
 // Builds what decodeMail returns from an already parsed message.
 [[nodiscard]] DecodedMail decodeParsed(const ParsedMail &parsed);
-} // namespace detail
-} // namespace maillib
+
+// A received message with its parse and its decoded form, kept together so
+// that attachment extraction after the fetch works on the same parse instead
+// of parsing and decoding the whole message again.
+class DecodedMessage
+{
+public:
+    explicit DecodedMessage(const QByteArray &raw);
+    DecodedMessage(const DecodedMessage &) = delete;
+    DecodedMessage &operator=(const DecodedMessage &) = delete;
+
+    const QByteArray &raw() const { return m_raw; }
+    const ParsedMail &parsed() const { return m_parsed; }
+    const DecodedMail &mail() const { return m_mail; }
+
+private:
+    QByteArray m_raw;
+    ParsedMail m_parsed;
+    DecodedMail m_mail;
+};
+
+} // namespace maillib::detail

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 // The mail layer's entry points, one per operation the rest of the system
@@ -101,6 +102,7 @@ enum NMailError : int {
 };
 
 namespace detail {
+class DecodedMessage;
 // Sets the text NMailGetMessage returns; used by every part of the layer.
 void setLastError(const QString &text);
 // The raw bytes of the message last fetched by NMailPop3GetMail, and its
@@ -111,6 +113,8 @@ struct LastFetched
     QByteArray raw;
     QString header;
     QString body;
+    // The parse made while fetching; used only while its raw() equals raw.
+    std::shared_ptr<const DecodedMessage> decoded;
 };
 LastFetched &lastFetched();
 // The current values of NMailOptionTextSize and NMailOptionTimeoutMs.

@@ -1,4 +1,5 @@
 #include "maillib/AttachmentExtractor.h"
+#include "maillib/MimeParse.h"
 #include "maillib/NMail.h"
 
 namespace maillib {
@@ -8,17 +9,21 @@ int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QSt
 {
     Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
     const detail::LastFetched &last = detail::lastFetched();
-    QByteArray raw;
+    std::shared_ptr<const detail::DecodedMessage> message;
     if (!last.raw.isEmpty() && header && body && *header == last.header && *body == last.body) {
-        // The message just fetched: its exact bytes, not a converted copy.
-        raw = last.raw;
+        // The message just fetched: its exact bytes, not a converted copy,
+        // and the parse made when it was fetched.
+        if (last.decoded && last.decoded->raw() == last.raw)
+            message = last.decoded;
+        else
+            message = std::make_shared<const detail::DecodedMessage>(last.raw);
     } else {
         QString text = messageText;
         while (text.endsWith(QChar(0)))
             text.chop(1);
-        raw = text.toUtf8();
+        message = std::make_shared<const detail::DecodedMessage>(text.toUtf8());
     }
-    const ExtractionResult result = extractAttachments(raw, folder);
+    const ExtractionResult result = detail::extractParsed(message->parsed(), message->mail(), folder);
     if (result.code < 0)
         detail::setLastError(result.error);
     if (result.code == NMailErrorSplitIncomplete)

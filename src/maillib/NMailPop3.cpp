@@ -1,4 +1,4 @@
-#include "maillib/MimeDecoder.h"
+#include "maillib/MimeParse.h"
 #include "maillib/NMail.h"
 #include "maillib/Pop3Address.h"
 #include "maillib/Pop3Registry.h"
@@ -42,8 +42,7 @@ struct DecodedCache
 {
     int handle = 0;
     int number = 0;
-    QByteArray raw;
-    DecodedMail mail;
+    std::shared_ptr<const detail::DecodedMessage> message;
 };
 
 DecodedCache &decodedCache()
@@ -80,21 +79,23 @@ QString fitted(const QString &text)
 }
 
 // Fetches and decodes message number, from the cache when it was the last one.
-const DecodedMail *fetchDecoded(int handle, Pop3Session &session, int number, const QByteArray **raw)
+const std::shared_ptr<const detail::DecodedMessage> *fetchDecoded(int handle, Pop3Session &session, int number)
 {
     DecodedCache &cache = decodedCache();
-    if (cache.handle != handle || cache.number != number) {
+    if (!cache.message || cache.handle != handle || cache.number != number) {
         QByteArray bytes;
         if (!session.retrieve(number, &bytes))
             return nullptr;
-        cache.mail = decodeMail(bytes);
-        cache.raw = std::move(bytes);
+        // The previous message's parse goes before the next is made, so that
+        // at most one is held; extracting from that message still works from
+        // its bytes.
+        cache = DecodedCache();
+        detail::lastFetched().decoded.reset();
+        cache.message = std::make_shared<const detail::DecodedMessage>(bytes);
         cache.handle = handle;
         cache.number = number;
     }
-    if (raw)
-        *raw = &cache.raw;
-    return &cache.mail;
+    return &cache.message;
 }
 
 void fillFields(const DecodedMail &mail, QString *subject, QString *date, QString *from, QString *header)
@@ -154,10 +155,10 @@ int NMailPop3GetMailStatus(int handle, int number, QString *subject, QString *da
     Pop3Session *session = sessionFor(handle);
     if (!session)
         return NMailErrorHandle;
-    const DecodedMail *mail = fetchDecoded(handle, *session, number, nullptr);
-    if (!mail)
+    const auto *message = fetchDecoded(handle, *session, number);
+    if (!message)
         return failure(*session);
-    fillFields(*mail, subject, date, from, header);
+    fillFields((*message)->mail(), subject, date, from, header);
     return 1;
 }
 
@@ -188,17 +189,18 @@ int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QS
     Pop3Session *session = sessionFor(handle);
     if (!session)
         return NMailErrorHandle;
-    const QByteArray *raw = nullptr;
-    const DecodedMail *mail = fetchDecoded(handle, *session, number, &raw);
-    if (!mail)
+    const auto *message = fetchDecoded(handle, *session, number);
+    if (!message)
         return failure(*session);
-    fillFields(*mail, subject, date, from, header);
+    const DecodedMail &mail = (*message)->mail();
+    fillFields(mail, subject, date, from, header);
     if (body)
-        *body = mail->body;
+        *body = mail.body;
     detail::LastFetched &last = detail::lastFetched();
-    last.raw = *raw;
-    last.header = mail->header;
-    last.body = mail->body;
+    last.raw = (*message)->raw();
+    last.header = mail.header;
+    last.body = mail.body;
+    last.decoded = *message;
     return 1;
 }
 

@@ -21,6 +21,36 @@ QByteArray textMessage(const QByteArray &subject, const QByteArray &body)
         + body;
 }
 
+// A multipart message: raw Shift_JIS text in an 8-bit part and one binary attachment.
+QByteArray attachmentMessage(const QByteArray &fileName, const QByteArray &data)
+{
+    return "From: Sender <sender@example.jp>\r\nTo: alice@example.jp\r\nSubject: files\r\n"
+           "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+           "--b\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+           "\x87\x40\x83\x65\r\n"
+           "--b\r\nContent-Type: application/octet-stream; name=\""
+        + fileName + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + data.toBase64() + "\r\n--b--\r\n";
+}
+
+QByteArray allBytes()
+{
+    QByteArray data;
+    for (int i = 0; i < 3 * 256; ++i)
+        data.append(char(i * 7));
+    return data;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+QStringList filesIn(const QString &path)
+{
+    return QDir(path).entryList(QDir::Files, QDir::Name);
+}
+
 qsizetype logMark = 0;
 
 // Counts the Dovecot log lines written since the current test began that
@@ -248,6 +278,53 @@ private Q_SLOTS:
         QCOMPARE(detail::lastFetched().raw, tricky + "\r\n");
         QCOMPARE(body, QStringLiteral(".leading dot\r\n..two dots\r\n.\r\n. blank\r\nend.\r\n.\r\n"));
         QCOMPARE(NMailPop3Close(handle), 1);
+    }
+
+    void extractionWorksOnTheMessageJustFetched()
+    {
+        const QByteArray first = attachmentMessage("one.bin", allBytes());
+        const QByteArray second = attachmentMessage("two.bin", "second");
+        QVERIFY(m_server.deliver(Alice, first));
+        QVERIFY(m_server.deliver(Alice, second));
+        const int handle = connectAndLogin(0, 2);
+        QVERIFY(handle > 0);
+
+        QString subject, date, from, header, body;
+        QCOMPARE(NMailPop3GetMailStatus(handle, 1, &subject, &date, &from, &header), 1);
+        QCOMPARE(NMailPop3GetMail(handle, 1, &subject, &date, &from, &header, &body), 1);
+        const QString fetchedHeader = header;
+        const QString fetchedBody = body;
+        // Twice from the same fetch: the second extraction reads the parts again.
+        for (int round = 0; round < 2; ++round) {
+            QTemporaryDir dir;
+            header = fetchedHeader;
+            body = fetchedBody;
+            const int code = NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, dir.path() + u'/',
+                                                      dir.filePath(QStringLiteral("0.txt")),
+                                                      header + QStringLiteral("\r\n") + body);
+            NMailAttachmentFileClose();
+            QCOMPARE(code, 1);
+            QCOMPARE(body, QStringLiteral("①テ")); // only the fetched bytes hold the Shift_JIS exactly
+            QCOMPARE(subject, QStringLiteral("files"));
+            QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("one.bin")});
+            QCOMPARE(fileBytes(dir.filePath(QStringLiteral("one.bin"))), allBytes());
+        }
+        QCOMPARE(NMailPop3DeleteMail(handle, 1), 1);
+
+        // When the fetched bytes are replaced, extraction follows the bytes,
+        // not what was parsed while fetching.
+        QCOMPARE(NMailPop3GetMail(handle, 2, &subject, &date, &from, &header, &body), 1);
+        detail::lastFetched().raw = QByteArray(first.constData(), first.size());
+        QTemporaryDir dir;
+        const int code = NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, dir.path() + u'/',
+                                                  dir.filePath(QStringLiteral("0.txt")),
+                                                  header + QStringLiteral("\r\n") + body);
+        QCOMPARE(code, 1);
+        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("one.bin")});
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("one.bin"))), allBytes());
+        QCOMPARE(NMailPop3DeleteMail(handle, 2), 1);
+        QCOMPARE(NMailPop3Close(handle), 1);
+        QVERIFY(m_server.messages(Alice).isEmpty());
     }
 
     void textResultsFitTheConfiguredSize()
