@@ -217,8 +217,19 @@ public:
     QString decode()
     {
         const qsizetype n = m_in.size();
+        const char *const in = m_in.constData();
+        m_sjis.reserve(qMin<qsizetype>(n, 1 << 16));
         for (qsizetype i = 0; i < n; ++i) {
-            const auto b = static_cast<unsigned char>(m_in[i]);
+            const auto b = static_cast<unsigned char>(in[i]);
+            if (m_set == Set::Ascii && !m_shiftOut && isPlainAscii(b)) {
+                // A run of ASCII goes over as it is, in one piece.
+                qsizetype end = i + 1;
+                while (end < n && isPlainAscii(static_cast<unsigned char>(in[end])))
+                    ++end;
+                m_sjis.append(in + i, end - i);
+                i = end - 1;
+                continue;
+            }
             if (b == 0x1B) {
                 i += readEscape(i);
             } else if (b == 0x0E || b == 0x0F) {
@@ -239,6 +250,9 @@ public:
 
 private:
     enum class Set { Ascii, Jis0208, Katakana, Jis0212 };
+
+    // A byte that, in the ASCII set and not shifted out, is passed on unchanged.
+    static bool isPlainAscii(unsigned char b) { return b < 0x80 && b != 0x1B && b != 0x0E && b != 0x0F; }
 
     void flush()
     {

@@ -156,18 +156,24 @@ QString normaliseLineEnds(const QString &text)
 {
     QString out;
     out.reserve(text.size() + text.size() / 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
+    const QChar *const p = text.constData();
+    const qsizetype n = text.size();
+    qsizetype run = 0; // start of the characters not yet copied
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c != u'\r' && c != u'\n' && c != 0)
+            continue;
+        out.append(p + run, i - run);
         if (c == u'\r') {
-            out += QStringLiteral("\r\n");
-            if (i + 1 < text.size() && text[i + 1] == u'\n')
+            out += QLatin1String("\r\n");
+            if (i + 1 < n && p[i + 1] == u'\n')
                 ++i;
         } else if (c == u'\n') {
-            out += QStringLiteral("\r\n");
-        } else if (c != QChar(0)) {
-            out += c;
+            out += QLatin1String("\r\n");
         }
+        run = i + 1;
     }
+    out.append(p + run, n - run);
     return out;
 }
 

@@ -402,6 +402,11 @@ void TestMimeDecoder::degenerateInput_data()
     QTest::newRow("body-only") << QByteArray("\nplain body\n") << QString() << QStringLiteral("plain body\r\n");
     QTest::newRow("crlf") << QByteArray("Subject: a\r\n b\r\n\r\nx\r\n") << QStringLiteral("a b") << QStringLiteral("x\r\n");
     QTest::newRow("nul-bytes") << QByteArray("Subject: n\n\na\0b\n", 15) << QStringLiteral("n") << QStringLiteral("ab");
+    QTest::newRow("mixed-line-ends") << QByteArray("Subject: e\n\nab\rcd\nef\r\ngh\r\r\nij\n\nk")
+                                     << QStringLiteral("e") << QStringLiteral("ab\r\ncd\r\nef\r\ngh\r\n\r\nij\r\n\r\nk");
+    QTest::newRow("jis-runs") << QByteArray("Subject: j\nContent-Type: text/plain; charset=ISO-2022-JP\n\n"
+                                            "ab\x1b$B%F\x1b(Bcd\x0e" "1\x0f" "ef\x1b(I1\x1b(Bgh\nend")
+                              << QStringLiteral("j") << QStringLiteral("abテcdｱefｱgh\r\nend");
     QTest::newRow("multipart-without-parts") << QByteArray("Subject: m\nContent-Type: multipart/mixed; boundary=z\n\n")
                                              << QStringLiteral("m") << QString();
 }
