@@ -109,7 +109,7 @@ QByteArray withParameterLinesIndented(const QByteArray &raw)
         end = end < 0 ? raw.size() : end + 1;
         const char *line = raw.constData() + pos;
         const qsizetype len = end - pos;
-        QByteArray content = QByteArray::fromRawData(line, len).trimmed();
+        const QByteArrayView content = QByteArrayView(line, len).trimmed();
         const bool continuation = len > 0 && (line[0] == ' ' || line[0] == '\t');
         if (!continuation && inTypeField && wantsMore && looksLikeParameter(line, len)) {
             if (out.isNull())
