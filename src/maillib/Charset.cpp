@@ -2,7 +2,9 @@
 
 #include <QStringDecoder>
 
+#include <array>
 #include <cstring>
+#include <optional>
 
 namespace maillib {
 namespace {
@@ -256,10 +258,40 @@ private:
 
     void flush()
     {
-        if (!m_sjis.isEmpty()) {
+        if (m_sjis.isEmpty())
+            return;
+        // Pure ASCII (a raw multipart body with its base64 parts, say) is
+        // mapped byte by byte with the table's own mapping of that range.
+        const std::array<char16_t, 128> *table = cp932LowTable();
+        if (table && isAscii(m_sjis)) {
+            const qsizetype start = m_result.size();
+            m_result.resize(start + m_sjis.size());
+            QChar *out = m_result.data() + start;
+            for (const char b : std::as_const(m_sjis))
+                *out++ = QChar((*table)[static_cast<unsigned char>(b)]);
+        } else {
             m_result += decodeCp932(m_sjis);
-            m_sjis.clear();
         }
+        m_sjis.clear();
+    }
+
+    // What the CP932 table makes of each byte below 0x80 on its own (not
+    // quite ASCII: it swaps some control characters), or null when any of
+    // them is not one UTF-16 unit.
+    static const std::array<char16_t, 128> *cp932LowTable()
+    {
+        static const std::optional<std::array<char16_t, 128>> table = []() -> std::optional<std::array<char16_t, 128>> {
+            std::array<char16_t, 128> t{};
+            for (int b = 0; b < 128; ++b) {
+                bool ok = false;
+                const QString text = decodeCp932(QByteArray(1, char(b)), &ok);
+                if (!ok || text.size() != 1)
+                    return std::nullopt;
+                t[size_t(b)] = text.at(0).unicode();
+            }
+            return t;
+        }();
+        return table ? &*table : nullptr;
     }
 
     void replacement()

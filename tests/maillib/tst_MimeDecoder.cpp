@@ -54,6 +54,13 @@ void TestMimeDecoder::charsets_data()
                                         << QStringLiteral("テ\uFFFD");
     QTest::newRow("jis-stray-8bit") << QByteArray("Dij\x8a" "at") << QByteArray("iso-2022-jp")
                                     << QStringLiteral("Dij\uFFFDat");
+    // The CP932 table swaps three control characters (0x1A, 0x1C, 0x7F); the
+    // same in pure ASCII text as next to kanji.
+    QTest::newRow("jis-controls-ascii-only") << QByteArray("a\x01\x1a\x1c\x7f" "b\\~") << QByteArray("ISO-2022-JP")
+                                             << QStringLiteral("a\u0001\u001c\u007f\u001ab\\~");
+    QTest::newRow("jis-controls-with-kanji") << QByteArray("a\x01\x1a\x1c\x7f" "b\\~\x1b$B%F\x1b(B")
+                                             << QByteArray("ISO-2022-JP")
+                                             << QStringLiteral("a\u0001\u001c\u007f\u001ab\\~テ");
     QTest::newRow("sjis-label-cp932-ext") << QByteArray("\x87\x40\x81\x60") << QByteArray("Shift_JIS")
                                           << QStringLiteral("①～");
     QTest::newRow("sjis-pictogram-private-use") << QByteArray("\xF8\xD7") << QByteArray("shift_jis")
