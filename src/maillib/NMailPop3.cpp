@@ -4,6 +4,8 @@
 #include "maillib/Pop3Registry.h"
 #include "maillib/Pop3Session.h"
 
+#include <utility>
+
 namespace maillib {
 
 namespace {
@@ -57,6 +59,20 @@ Pop3Session *sessionFor(int handle)
     if (!session)
         detail::setLastError(QStringLiteral("POP3 の接続ハンドル %1 は使えません。").arg(handle));
     return session;
+}
+
+// Runs work on the session of handle while no other mail call is running;
+// the busy and bad-handle results otherwise.
+template <typename Work>
+auto withSession(int handle, Work &&work) -> decltype(work(std::declval<Pop3Session &>()))
+{
+    BusyGuard guard;
+    if (!guard)
+        return NMailErrorBusy;
+    Pop3Session *session = sessionFor(handle);
+    if (!session)
+        return NMailErrorHandle;
+    return work(*session);
 }
 
 int failure(const Pop3Session &session)
@@ -136,94 +152,74 @@ int NMailPop3Connect(const QString &server)
 
 int NMailPop3Authenticate(int handle, const QString &userId, const QString &password, int apop)
 {
-    BusyGuard guard;
-    if (!guard)
-        return NMailErrorBusy;
-    Pop3Session *session = sessionFor(handle);
-    if (!session)
-        return NMailErrorHandle;
-    if (!session->login(userId, password, apop != 0 ? Pop3Login::Apop : Pop3Login::UserPass))
-        return failure(*session);
-    return session->messageCount();
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        if (!session.login(userId, password, apop != 0 ? Pop3Login::Apop : Pop3Login::UserPass))
+            return failure(session);
+        return session.messageCount();
+    });
 }
 
 int NMailPop3GetMailStatus(int handle, int number, QString *subject, QString *date, QString *from, QString *header)
 {
-    BusyGuard guard;
-    if (!guard)
-        return NMailErrorBusy;
-    Pop3Session *session = sessionFor(handle);
-    if (!session)
-        return NMailErrorHandle;
-    const auto *message = fetchDecoded(handle, *session, number);
-    if (!message)
-        return failure(*session);
-    fillFields((*message)->mail(), subject, date, from, header);
-    return 1;
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        const auto *message = fetchDecoded(handle, session, number);
+        if (!message)
+            return failure(session);
+        fillFields((*message)->mail(), subject, date, from, header);
+        return 1;
+    });
 }
 
 qint64 NMailPop3GetMailSize(int handle, int number)
 {
-    BusyGuard guard;
-    if (!guard)
-        return NMailErrorBusy;
-    Pop3Session *session = sessionFor(handle);
-    if (!session)
-        return NMailErrorHandle;
-    if (session->isFailed())
-        return failure(*session);
-    const qint64 size = session->messageSize(number);
-    if (size < 0) {
-        detail::setLastError(QStringLiteral("メール番号 %1 はありません。").arg(number));
-        return NMailErrorBadArgument;
-    }
-    return size;
+    return withSession(handle, [&](Pop3Session &session) -> qint64 {
+        if (session.isFailed())
+            return failure(session);
+        const qint64 size = session.messageSize(number);
+        if (size < 0) {
+            detail::setLastError(QStringLiteral("メール番号 %1 はありません。").arg(number));
+            return NMailErrorBadArgument;
+        }
+        return size;
+    });
 }
 
 int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QString *from, QString *header,
                      QString *body)
 {
-    BusyGuard guard;
-    if (!guard)
-        return NMailErrorBusy;
-    Pop3Session *session = sessionFor(handle);
-    if (!session)
-        return NMailErrorHandle;
-    const auto *message = fetchDecoded(handle, *session, number);
-    if (!message)
-        return failure(*session);
-    const DecodedMail &mail = (*message)->mail();
-    fillFields(mail, subject, date, from, header);
-    if (body)
-        *body = mail.body;
-    detail::LastFetched &last = detail::lastFetched();
-    last.raw = (*message)->raw();
-    last.header = mail.header;
-    last.body = mail.body;
-    last.decoded = *message;
-    return 1;
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        const auto *message = fetchDecoded(handle, session, number);
+        if (!message)
+            return failure(session);
+        const DecodedMail &mail = (*message)->mail();
+        fillFields(mail, subject, date, from, header);
+        if (body)
+            *body = mail.body;
+        detail::LastFetched &last = detail::lastFetched();
+        last.raw = (*message)->raw();
+        last.header = mail.header;
+        last.body = mail.body;
+        last.decoded = *message;
+        return 1;
+    });
 }
 
 int NMailPop3DeleteMail(int handle, int number)
 {
-    BusyGuard guard;
-    if (!guard)
-        return NMailErrorBusy;
-    Pop3Session *session = sessionFor(handle);
-    if (!session)
-        return NMailErrorHandle;
-    if (session->isFailed())
-        return failure(*session);
-    // The caller deletes after storing what it fetched; a message that was
-    // never fetched whole in this session cannot have been stored, so it stays.
-    if (number >= 1 && number <= session->messageCount() && !session->wasRetrieved(number)) {
-        detail::setLastError(
-            QStringLiteral("メール番号 %1 はまだ受信していないため、サーバーから削除しませんでした。").arg(number));
-        return NMailErrorBadArgument;
-    }
-    if (!session->markDeleted(number))
-        return failure(*session);
-    return 1;
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        if (session.isFailed())
+            return failure(session);
+        // The caller deletes after storing what it fetched; a message that was
+        // never fetched whole in this session cannot have been stored, so it stays.
+        if (number >= 1 && number <= session.messageCount() && !session.wasRetrieved(number)) {
+            detail::setLastError(
+                QStringLiteral("メール番号 %1 はまだ受信していないため、サーバーから削除しませんでした。").arg(number));
+            return NMailErrorBadArgument;
+        }
+        if (!session.markDeleted(number))
+            return failure(session);
+        return 1;
+    });
 }
 
 int NMailPop3Close(int handle)
