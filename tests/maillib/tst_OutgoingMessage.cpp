@@ -18,20 +18,8 @@ Q_DECLARE_METATYPE(maillib::AddressProblem)
 
 namespace {
 
-QString headerOf(const QJsonObject &parsed, const QString &name)
-{
-    for (const QJsonValue &h : parsed.value(QStringLiteral("headers")).toArray()) {
-        const QJsonArray pair = h.toArray();
-        if (pair.at(0).toString().compare(name, Qt::CaseInsensitive) == 0)
-            return pair.at(1).toString();
-    }
-    return QStringLiteral("<missing>");
-}
-
-QJsonObject part(const QJsonObject &parsed, int index)
-{
-    return parsed.value(QStringLiteral("parts")).toArray().at(index).toObject();
-}
+using testsupport::parsedHeader;
+using testsupport::parsedPart;
 
 OutgoingMail sampleMail()
 {
@@ -294,8 +282,8 @@ private Q_SLOTS:
         const QJsonObject parsed = SmtpSink::parseWithPython(built.data);
         QVERIFY(!parsed.isEmpty());
         QCOMPARE(parsed.value(QStringLiteral("defects")).toArray().size(), 0);
-        QCOMPARE(headerOf(parsed, QStringLiteral("Subject")), expectedSubject);
-        const QJsonObject text = part(parsed, 0);
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Subject")), expectedSubject);
+        const QJsonObject text = parsedPart(parsed, 0);
         QCOMPARE(text.value(QStringLiteral("charset")).toString(), charset);
         QCOMPARE(text.value(QStringLiteral("cte")).toString(), cte);
         QString received = text.value(QStringLiteral("text")).toString();
@@ -316,7 +304,7 @@ private Q_SLOTS:
         const BuiltMessage built = buildMessage(mail);
         QVERIFY(isCanonical(built.data));
         QVERIFY(built.data.contains("Subject: Minutes of the quarterly planning meeting held on Tuesday in the\r\n large"));
-        QCOMPARE(headerOf(SmtpSink::parseWithPython(built.data), QStringLiteral("Subject")), mail.subject);
+        QCOMPARE(parsedHeader(SmtpSink::parseWithPython(built.data), QStringLiteral("Subject")), mail.subject);
     }
 
     void subjectLineBreaksNeverMakeHeaders()
@@ -325,9 +313,9 @@ private Q_SLOTS:
         mail.subject = QStringLiteral("Hi\r\nBcc: evil@example.org\r\n\r\nbody");
         const BuiltMessage built = buildMessage(mail);
         const QJsonObject parsed = SmtpSink::parseWithPython(built.data);
-        QCOMPARE(headerOf(parsed, QStringLiteral("Bcc")), QStringLiteral("<missing>"));
-        QCOMPARE(headerOf(parsed, QStringLiteral("Subject")), QStringLiteral("Hi Bcc: evil@example.org body"));
-        QCOMPARE(part(parsed, 0).value(QStringLiteral("text")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Bcc")), QStringLiteral("<missing>"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Subject")), QStringLiteral("Hi Bcc: evil@example.org body"));
+        QCOMPARE(parsedPart(parsed, 0).value(QStringLiteral("text")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                  QStringLiteral("Hi\nthere\n"));
     }
 
@@ -356,9 +344,9 @@ private Q_SLOTS:
         const QJsonObject parsed = SmtpSink::parseWithPython(built.data);
         QCOMPARE(parsed.value(QStringLiteral("content_type")).toString(), QStringLiteral("multipart/mixed"));
         QCOMPARE(parsed.value(QStringLiteral("parts")).toArray().size(), 4);
-        QCOMPARE(part(parsed, 0).value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("添付します。"));
+        QCOMPARE(parsedPart(parsed, 0).value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("添付します。"));
 
-        const QJsonObject p1 = part(parsed, 1);
+        const QJsonObject p1 = parsedPart(parsed, 1);
         QCOMPARE(p1.value(QStringLiteral("content_type")).toString(), QStringLiteral("application/pdf"));
         QCOMPARE(p1.value(QStringLiteral("cte")).toString(), QStringLiteral("base64"));
         QCOMPARE(p1.value(QStringLiteral("disposition")).toString(), QStringLiteral("attachment"));
@@ -370,12 +358,12 @@ private Q_SLOTS:
         // The file name is carried per RFC 2231 in Content-Disposition.
         QVERIFY(built.data.contains("filename*0*=UTF-8''%E8%A6%8B"));
 
-        const QJsonObject p2 = part(parsed, 2);
+        const QJsonObject p2 = parsedPart(parsed, 2);
         QCOMPARE(p2.value(QStringLiteral("content_type")).toString(), QStringLiteral("text/plain"));
         QCOMPARE(p2.value(QStringLiteral("filename")).toString(), QStringLiteral("memo.txt"));
         QCOMPARE(p2.value(QStringLiteral("cte")).toString(), QStringLiteral("base64"));
         QCOMPARE(p2.value(QStringLiteral("size")).toInt(), 21);
-        QCOMPARE(part(parsed, 3).value(QStringLiteral("content_type")).toString(),
+        QCOMPARE(parsedPart(parsed, 3).value(QStringLiteral("content_type")).toString(),
                  QStringLiteral("application/octet-stream"));
     }
 
@@ -393,7 +381,7 @@ private Q_SLOTS:
         QVERIFY(isCanonical(built.data));
         const QJsonObject parsed = SmtpSink::parseWithPython(built.data);
         QCOMPARE(parsed.value(QStringLiteral("defects")).toArray().size(), 0);
-        const QJsonObject attachment = part(parsed, 1);
+        const QJsonObject attachment = parsedPart(parsed, 1);
         QCOMPARE(attachment.value(QStringLiteral("content_type")).toString(), QStringLiteral("text/plain"));
         QCOMPARE(attachment.value(QStringLiteral("filename")).toString(), QStringLiteral("a__Content-Type: text-html_.txt"));
     }

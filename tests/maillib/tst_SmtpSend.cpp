@@ -18,20 +18,8 @@ using testsupport::TestCa;
 
 namespace {
 
-QString headerOf(const QJsonObject &parsed, const QString &name)
-{
-    for (const QJsonValue &h : parsed.value(QStringLiteral("headers")).toArray()) {
-        const QJsonArray pair = h.toArray();
-        if (pair.at(0).toString().compare(name, Qt::CaseInsensitive) == 0)
-            return pair.at(1).toString();
-    }
-    return QStringLiteral("<missing>");
-}
-
-QJsonObject part(const QJsonObject &parsed, int index)
-{
-    return parsed.value(QStringLiteral("parts")).toArray().at(index).toObject();
-}
+using testsupport::parsedHeader;
+using testsupport::parsedPart;
 
 QString local(const SmtpSink &sink)
 {
@@ -121,13 +109,13 @@ private Q_SLOTS:
 
         const QJsonObject parsed = SmtpSink::parseWithPython(r.raw);
         QCOMPARE(parsed.value(QStringLiteral("defects")).toArray().size(), 0);
-        QCOMPARE(headerOf(parsed, QStringLiteral("From")), QStringLiteral("taro@example.jp"));
-        QCOMPARE(headerOf(parsed, QStringLiteral("To")), QStringLiteral("hanako@example.jp"));
-        QCOMPARE(headerOf(parsed, QStringLiteral("Subject")), QStringLiteral("打ち合わせの件"));
-        QCOMPARE(headerOf(parsed, QStringLiteral("MIME-Version")), QStringLiteral("1.0"));
-        QVERIFY(headerOf(parsed, QStringLiteral("Message-Id")).endsWith(QStringLiteral("@example.jp>")));
-        QVERIFY(QDateTime::fromString(headerOf(parsed, QStringLiteral("Date")), Qt::RFC2822Date).isValid());
-        const QJsonObject text = part(parsed, 0);
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("From")), QStringLiteral("taro@example.jp"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("To")), QStringLiteral("hanako@example.jp"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Subject")), QStringLiteral("打ち合わせの件"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("MIME-Version")), QStringLiteral("1.0"));
+        QVERIFY(parsedHeader(parsed, QStringLiteral("Message-Id")).endsWith(QStringLiteral("@example.jp>")));
+        QVERIFY(QDateTime::fromString(parsedHeader(parsed, QStringLiteral("Date")), Qt::RFC2822Date).isValid());
+        const QJsonObject text = parsedPart(parsed, 0);
         QCOMPARE(text.value(QStringLiteral("charset")).toString(), QStringLiteral("iso-2022-jp"));
         QString expected = body;
         expected.replace(QChar(0xFF5E), QChar(0x301C));
@@ -158,10 +146,10 @@ private Q_SLOTS:
         QVERIFY(onlyCrlf(received.first().raw));
         const QJsonObject parsed = SmtpSink::parseWithPython(received.first().raw);
         QCOMPARE(parsed.value(QStringLiteral("parts")).toArray().size(), 3);
-        QCOMPARE(part(parsed, 0).value(QStringLiteral("charset")).toString(), QStringLiteral("utf-8"));
-        QCOMPARE(part(parsed, 0).value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("①を添付します"));
-        const QJsonObject a = part(parsed, 1);
-        const QJsonObject b = part(parsed, 2);
+        QCOMPARE(parsedPart(parsed, 0).value(QStringLiteral("charset")).toString(), QStringLiteral("utf-8"));
+        QCOMPARE(parsedPart(parsed, 0).value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("①を添付します"));
+        const QJsonObject a = parsedPart(parsed, 1);
+        const QJsonObject b = parsedPart(parsed, 2);
         QCOMPARE(a.value(QStringLiteral("filename")).toString(), QStringLiteral("請求書①.pdf"));
         QCOMPARE(a.value(QStringLiteral("content_type")).toString(), QStringLiteral("application/pdf"));
         QCOMPARE(a.value(QStringLiteral("sha256")).toString(),
@@ -227,8 +215,8 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(strings(received.first().envelope.value(QStringLiteral("rcpt_tos"))), QStringList{QStringLiteral("hanako@example.jp")});
         const QJsonObject parsed = SmtpSink::parseWithPython(received.first().raw);
-        QCOMPARE(headerOf(parsed, QStringLiteral("Bcc")), QStringLiteral("<missing>"));
-        QCOMPARE(headerOf(parsed, QStringLiteral("Subject")), QStringLiteral("Hi Bcc: evil@example.org"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Bcc")), QStringLiteral("<missing>"));
+        QCOMPARE(parsedHeader(parsed, QStringLiteral("Subject")), QStringLiteral("Hi Bcc: evil@example.org"));
     }
 
     void refusedRecipientReportsServerText()

@@ -1,5 +1,7 @@
 #include "support/SmtpSink.h"
 
+#include <QJsonArray>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -123,6 +125,21 @@ QJsonObject SmtpSink::parseWithPython(const QByteArray &raw)
         return {};
     }
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QString parsedHeader(const QJsonObject &parsed, const QString &name)
+{
+    for (const QJsonValue &h : parsed.value(QStringLiteral("headers")).toArray()) {
+        const QJsonArray pair = h.toArray();
+        if (pair.at(0).toString().compare(name, Qt::CaseInsensitive) == 0)
+            return pair.at(1).toString();
+    }
+    return QStringLiteral("<missing>");
+}
+
+QJsonObject parsedPart(const QJsonObject &parsed, int index)
+{
+    return parsed.value(QStringLiteral("parts")).toArray().at(index).toObject();
 }
 
 } // namespace testsupport

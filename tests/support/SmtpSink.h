@@ -62,4 +62,9 @@ private:
     QString m_diagnostics;
 };
 
+// The value of header name in what parseWithPython returned, "<missing>" when absent.
+QString parsedHeader(const QJsonObject &parsed, const QString &name);
+// Leaf part index of what parseWithPython returned.
+QJsonObject parsedPart(const QJsonObject &parsed, int index);
+
 } // namespace testsupport
