@@ -71,6 +71,15 @@ public:
     // file, the mail layer, and the settings windows when values are missing.
     void Form_Load();
 
+    // The values that other windows and the mail check read or write.
+    [[nodiscard]] QCheckBox *helpDisplayBox() const { return m_helpDisplay; } // Check1
+    [[nodiscard]] QCheckBox *autoShowBox() const { return m_autoShow; }       // Check2
+    [[nodiscard]] QPlainTextEdit *helpTextBox() const { return m_helpBox; }   // Text1
+    [[nodiscard]] QPlainTextEdit *scratchBox() const { return m_litterMessage; } // Text2
+    [[nodiscard]] QLineEdit *statusBox() const { return m_statusText; }       // Text3
+    [[nodiscard]] QLineEdit *storedCountBox() const { return m_storedCount; } // Text4
+    [[nodiscard]] QLineEdit *newCountBox() const { return m_newCount; }       // Text6
+
 public Q_SLOTS:
     // Blink of firefly group 1 (Timer1, every 2 s) and group 2 (Timer2, every 3 s).
     void Timer1_Timer();
