@@ -19,8 +19,13 @@
 #include "support/ScriptedRandom.h"
 #include "support/TempProgramFolder.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFontInfo>
 #include <QFile>
@@ -32,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -129,6 +135,40 @@ struct Run
         game().Timer3_Timer();
     }
 };
+
+// What a screen reader says a control is called.
+QString accessibleName(QWidget *w)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+    return face ? face->text(QAccessible::Name).trimmed() : QString();
+}
+
+// Controls a user operates: buttons, check boxes, text boxes, lists and
+// combo boxes. Parts that Qt builds into a control (scroll bars, a combo
+// box's own text box, the toolbar's overflow button, named "qt_...") belong
+// to the control around them.
+bool operable(QWidget *w)
+{
+    if (w->objectName().startsWith(QLatin1String("qt_")))
+        return false;
+    for (QWidget *up = w->parentWidget(); up && !up->isWindow(); up = up->parentWidget())
+        if (qobject_cast<QComboBox *>(up) || qobject_cast<QAbstractSpinBox *>(up))
+            return false;
+    return qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) || qobject_cast<QPlainTextEdit *>(w)
+           || qobject_cast<QTextEdit *>(w) || qobject_cast<QAbstractItemView *>(w) || qobject_cast<QComboBox *>(w)
+           || qobject_cast<QAbstractSpinBox *>(w);
+}
+
+QWidget *settingsWindow(app::MainForm &form, const QString &name)
+{
+    if (name == QLatin1String("SetForm"))
+        return form.windows().showSetForm();
+    if (name == QLatin1String("OptionForm"))
+        return form.windows().showOptionForm();
+    if (name == QLatin1String("IdpassForm"))
+        return form.windows().showIdpassForm();
+    return &form;
+}
 
 } // namespace
 
@@ -559,6 +599,72 @@ private Q_SLOTS:
         QVERIFY(form.isVisible());
         QVERIFY(!standby->isVisible());
         QVERIFY(run.calls.size() == 1); // no unload on the way
+    }
+
+    void everyOperableControlIsNamed_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *window : {"MainForm", "SetForm", "OptionForm", "IdpassForm"})
+            QTest::newRow(window) << QString::fromLatin1(window);
+    }
+    void everyOperableControlIsNamed()
+    {
+        QFETCH(QString, window);
+        Run run;
+        app::MainForm &form = run.start();
+        QWidget *top = settingsWindow(form, window);
+        QStringList unnamed;
+        int seen = 0;
+        for (QWidget *w : top->findChildren<QWidget *>()) {
+            if (w->window() != top || !operable(w))
+                continue;
+            ++seen;
+            if (accessibleName(w).isEmpty())
+                unnamed << w->objectName() + QLatin1Char(':') + QString::fromLatin1(w->metaObject()->className());
+        }
+        QVERIFY(seen > 0);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1String(", "))));
+    }
+
+    // Controls without a caption of their own are named after the label
+    // beside them, or described; captions stay as they were.
+    void uncaptionedControlsTakeTheLabelsText_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const char *rows[][3] = {
+            {"MainForm", "Check1", "説明表示"},
+            {"MainForm", "Check2", "新着メール有りで、メール自動表示"},
+            {"MainForm", "Text3", "新着メールの有無"},
+            {"MainForm", "Text4", "着信数（累積）"},
+            {"MainForm", "Text6", "新着数"},
+            {"MainForm", "Text5", "新着情報"},
+            {"MainForm", "Set", "設定"},
+            {"OptionForm", "SmtpText", "SMTPサーバー名"},
+            {"OptionForm", "Pop3Text", "POP3サーバー名"},
+            {"OptionForm", "MailText", "メールアドレス"},
+            {"OptionForm", "ApopCheck", "APOP を使用する"},
+            {"IdpassForm", "IdText", "ID"},
+            {"IdpassForm", "PassText", "Password"},
+            {"IdpassForm", "Check1", "IDパスワードを保存する"},
+        };
+        for (const auto &row : rows)
+            QTest::addRow("%s %s", row[0], row[1])
+                << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]) << QString::fromUtf8(row[2]);
+    }
+    void uncaptionedControlsTakeTheLabelsText()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        Run run;
+        app::MainForm &form = run.start();
+        QWidget *w = ::control(settingsWindow(form, window), control);
+        QCOMPARE(accessibleName(w), name);
+        // The check boxes of the main window and "ID,PASS" keep their empty captions.
+        if (auto *box = qobject_cast<QCheckBox *>(w); box && control != QLatin1String("ApopCheck"))
+            QVERIFY(box->text().isEmpty());
     }
 };
 

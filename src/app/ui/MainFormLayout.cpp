@@ -109,6 +109,14 @@ protected:
     }
 };
 
+// A control that has no caption of its own is named for screen readers after
+// the label beside it; the label also points to it.
+void nameAfterLabel(QWidget *control, QLabel *label)
+{
+    label->setBuddy(control);
+    control->setAccessibleName(label->text().trimmed());
+}
+
 } // namespace
 
 void MainForm::createControls()
@@ -163,10 +171,14 @@ void MainForm::createStatusPanel()
 
     auto *heading = makeTextBox(panel, "Text5", {127, 8, 121, 19}, QStringLiteral("color: white; background: blue"));
     heading->setText(QStringLiteral("　  新　着　情　報"));
+    heading->setAccessibleName(QStringLiteral("新着情報"));
     m_statusText = makeTextBox(panel, "Text3", {127, 24, 121, 20}, QStringLiteral("background: white"));
+    m_statusText->setAccessibleName(QStringLiteral("新着メールの有無"));
     m_newCount = makeTextBox(panel, "Text6", {227, 56, 25, 18}, QStringLiteral("background: white"));
     m_storedCount = makeTextBox(panel, "Text4", {165, 56, 25, 18}, QStringLiteral("background: white"));
-    makeLabel(panel, "Label4", QStringLiteral("　新着数"), {183, 60, 44, 14}, QStringLiteral("white"), uiFont(10));
+    QLabel *newCountLabel = makeLabel(panel, "Label4", QStringLiteral("　新着数"), {183, 60, 44, 14},
+                                      QStringLiteral("white"), uiFont(10));
+    nameAfterLabel(m_newCount, newCountLabel);
 
     // Label1 is one array of four labels; its elements are named Label1_0 to Label1_3.
     m_menuLabels[3] = makeLabel(panel, "Label1_3", QStringLiteral("着信数（累積）"), {125, 55, 40, 26},
@@ -187,6 +199,10 @@ void MainForm::createStatusPanel()
     m_helpDisplay->setObjectName(QStringLiteral("Check1"));
     m_helpDisplay->setGeometry(64, 59, 17, 17);
     connect(m_helpDisplay, &QCheckBox::toggled, this, &MainForm::Check1_Click);
+    // The boxes' captions are the labels of the Label1 array beside them.
+    nameAfterLabel(m_storedCount, m_menuLabels[3]);
+    nameAfterLabel(m_autoShow, m_menuLabels[2]);
+    nameAfterLabel(m_helpDisplay, m_menuLabels[1]);
 
     m_standbyButton = new QPushButton(QStringLiteral("待機"), panel);
     m_standbyButton->setObjectName(QStringLiteral("Command1"));
@@ -212,8 +228,10 @@ void MainForm::createHelpAndCredits()
                              QStringLiteral("color: white; background-color: rgb(128, 128, 255)"));
     // The longest explanation needs more room than the box has.
     m_helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_helpBox->setAccessibleName(QStringLiteral("説明"));
     m_creditBox = makeTextArea(this, "Text7", {8, 136, 249, 49},
                                QStringLiteral("color: black; background-color: rgb(128, 128, 255)"));
+    m_creditBox->setAccessibleName(QStringLiteral("制作者の紹介"));
 
     m_menuLabels[0] = new TitleLabel(QStringLiteral("Glimra Land"), this);
     m_menuLabels[0]->setObjectName(QStringLiteral("Label1_0"));
@@ -243,6 +261,7 @@ void MainForm::createLitterControls()
 {
     m_litterMessage = makeTextArea(this, "Text2", {344, 296, 193, 65},
                                    QStringLiteral("color: black; background-color: rgb(224, 224, 224)"));
+    m_litterMessage->setAccessibleName(QStringLiteral("お知らせ"));
     m_alarm = makeLabel(this, "Label5", QStringLiteral("助けて下さいっ！！"), {192, 208, 105, 17},
                         QStringLiteral("white"), uiFont(12));
     for (int i = 0; i < 5; ++i) {
@@ -257,6 +276,7 @@ void MainForm::createLitterControls()
     m_countdownBar->setGeometry(8, 368, 529, 17);
     m_countdownBar->setRange(0, habitat::LitterGame::FullHealth);
     m_countdownBar->setTextVisible(false);
+    m_countdownBar->setAccessibleName(QStringLiteral("蛍の体力"));
 }
 
 void MainForm::createHiddenControls()
@@ -264,6 +284,7 @@ void MainForm::createHiddenControls()
     // Below the client area: never seen, but part of the window.
     m_healthText = makeTextBox(this, "Text8", {8, 400, 60, 20}, QStringLiteral("background: white"));
     m_healthText->setText(QStringLiteral("Text8"));
+    m_healthText->setAccessibleName(QStringLiteral("蛍の体力"));
     m_viewMailButton = new QPushButton(QStringLiteral("      メールを見る"), this);
     m_viewMailButton->setObjectName(QStringLiteral("Command6"));
     m_viewMailButton->setGeometry(80, 400, 120, 24);

@@ -25,6 +25,7 @@ IdpassForm::IdpassForm(QWidget *parent)
     m_idText = new QLineEdit(this);
     m_idText->setObjectName(QStringLiteral("IdText"));
     m_idText->setGeometry(92, 16, 172, 22);
+    idLabel->setBuddy(m_idText);
 
     auto *passLabel = new QLabel(QStringLiteral("Password"), this);
     passLabel->setObjectName(QStringLiteral("passLabel"));
@@ -34,6 +35,7 @@ IdpassForm::IdpassForm(QWidget *parent)
     m_passText->setGeometry(92, 46, 172, 22);
     m_passText->setEchoMode(QLineEdit::Password);
     m_passText->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    passLabel->setBuddy(m_passText);
 
     // The box's own caption stays empty; the label beside it says what it does.
     m_saveCheck = new QCheckBox(this);
@@ -43,6 +45,8 @@ IdpassForm::IdpassForm(QWidget *parent)
     saveLabel->setObjectName(QStringLiteral("saveLabel"));
     saveLabel->setGeometry(114, 78, 160, 20);
     saveLabel->setBuddy(m_saveCheck);
+    // A check box takes its name from its own caption, which is empty here.
+    m_saveCheck->setAccessibleName(saveLabel->text());
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("OKCommand"));

@@ -8,9 +8,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace settings {
 namespace {
+
+// A caption as a screen reader should say it: without the access key that
+// follows it in brackets, "SMTPサーバー名(&S)" read as "SMTPサーバー名".
+QString spokenCaption(QString caption)
+{
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)$"));
+    return caption.remove(accessKey).remove(QLatin1Char('&')).trimmed();
+}
 
 QLineEdit *addField(QWidget *form, const QString &label, const QString &name, int top)
 {
@@ -21,6 +30,7 @@ QLineEdit *addField(QWidget *form, const QString &label, const QString &name, in
     caption->setObjectName(name + QStringLiteral("Label"));
     caption->setGeometry(16, top, 264, 18);
     caption->setBuddy(edit);
+    edit->setAccessibleName(spokenCaption(label));
     return edit;
 }
 
@@ -42,6 +52,7 @@ OptionForm::OptionForm(QWidget *parent)
     m_apopCheck = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
     m_apopCheck->setObjectName(QStringLiteral("ApopCheck"));
     m_apopCheck->setGeometry(16, 150, 264, 22);
+    m_apopCheck->setAccessibleName(spokenCaption(m_apopCheck->text()));
 
     m_okButton = new QPushButton(QStringLiteral("設定"), this);
     m_okButton->setObjectName(QStringLiteral("OkCommand"));
