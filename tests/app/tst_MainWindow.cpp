@@ -601,6 +601,24 @@ private Q_SLOTS:
         QVERIFY(run.calls.size() == 1); // no unload on the way
     }
 
+    // A later start asks the running program for its window: the main
+    // window, or during standby the standby window, which stays in charge.
+    void bringToFrontKeepsStandby()
+    {
+        Run run;
+        run.writeAccountAndCredentials();
+        app::MainForm &form = run.start();
+        form.showMinimized();
+        form.bringToFront();
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.isMinimized());
+
+        QTest::mouseClick(run["Command1"], Qt::LeftButton);
+        form.bringToFront();
+        QVERIFY(!form.isVisible());
+        QVERIFY(form.standbyWindow()->isVisible());
+    }
+
     void everyOperableControlIsNamed_data()
     {
         QTest::addColumn<QString>("window");

@@ -249,6 +249,19 @@ void MainForm::returnFromStandby()
         m_standby->hide();
 }
 
+void MainForm::bringToFront()
+{
+    QWidget *window = this;
+    if (!isVisible() && m_standby && m_standby->isVisible())
+        window = m_standby;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void MainForm::showHelp(HelpTopic topic)
 {
     m_helpBox->show();

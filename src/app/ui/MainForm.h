@@ -81,6 +81,10 @@ public:
     [[nodiscard]] QLineEdit *newCountBox() const { return m_newCount; }       // Text6
 
 public Q_SLOTS:
+    // Brings the program to the front, as a second start asks: the main
+    // window, restored when minimised, or the standby window during standby.
+    void bringToFront();
+
     // Blink of firefly group 1 (Timer1, every 2 s) and group 2 (Timer2, every 3 s).
     void Timer1_Timer();
     void Timer2_Timer();

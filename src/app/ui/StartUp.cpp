@@ -1,0 +1,42 @@
+#include "app/ui/StartUp.h"
+
+#include "app/InstanceLock.h"
+#include "app/MainLoop.h"
+#include "app/ui/Fonts.h"
+#include "common/ProgramFolder.h"
+#include "common/Prompts.h"
+#include "habitat/Habitat.h"
+#include "habitat/ui/SceneCanvas.h"
+
+#include <QApplication>
+
+namespace app {
+
+int StartUp(QApplication &application, MainFormServices services)
+{
+    installFonts();
+    const QString dataFolder = common::ProgramFolder::dataFolder();
+    InstanceLock lock(dataFolder);
+    if (lock.state() == InstanceLock::State::AlreadyRunning) {
+        InstanceLock::requestActivation(dataFolder);
+        common::prompts().inform(QString::fromUtf16(AlreadyRunningText), QString::fromLatin1(common::ApplicationTitle),
+                                 common::PromptIcon::Information);
+        return 0;
+    }
+    // A folder that cannot hold the lock file (missing or read-only) starts
+    // as before: nothing can be written there by a second program either.
+
+    habitat::Habitat habitat;
+    MainForm mainForm(habitat);
+    mainForm.setServices(std::move(services));
+    QObject::connect(&lock, &InstanceLock::activationRequested, &mainForm, &MainForm::bringToFront);
+    mainForm.Form_Load();
+    mainForm.show();
+
+    MainLoop mainLoop(habitat);
+    QObject::connect(&mainLoop, &MainLoop::frameReady, mainForm.sceneCanvas(), &habitat::SceneCanvas::showFrame);
+    mainLoop.start();
+    return application.exec();
+}
+
+} // namespace app

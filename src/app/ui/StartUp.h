@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/ui/MainForm.h"
+
+class QApplication;
+
+namespace app {
+
+// What a second start on a data folder that is in use says.
+inline constexpr char16_t AlreadyRunningText[] = u"GlimraMail は既に起動しています。";
+
+// The program from its start to its end, once the application object and the
+// prompts exist. Before anything reads or writes the data folder, the
+// program takes the folder's lock. When another program holds it, that
+// program is asked to bring its window to the front, the user is told, and
+// the start ends here without touching a file. Otherwise the main window is
+// created, loaded and shown and the main loop runs until the process ends.
+// Returns the exit code.
+int StartUp(QApplication &application, MainFormServices services);
+
+} // namespace app
