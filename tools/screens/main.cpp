@@ -1,6 +1,7 @@
 // Shows the windows of the program in the states worth looking at and saves a
 // picture of each into the folder given as the first argument. Works on a
 // throw-away program folder and working directory.
+#include "app/QtTranslations.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/Form1.h"
 #include "app/ui/MainForm.h"
@@ -21,6 +22,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QPushButton>
@@ -67,6 +70,7 @@ void hover(QWidget *w)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    app::installQtJapaneseTranslation(application);
     app::installFonts();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     const QString assets = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("assets/habitat");
@@ -120,5 +124,16 @@ int main(int argc, char *argv[])
 
     form.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     save(form.standbyWindow(), out, "standby.png");
+
+    // Qt's own texts: a yes-or-no box and a text box's right-click menu.
+    QMessageBox question(QMessageBox::Question, QStringLiteral("確認"), QStringLiteral("削除しますか？"),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.show();
+    save(&question, out, "question.png");
+    question.hide();
+    QLineEdit box(QStringLiteral("本文"));
+    std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    menu->popup(QPoint(100, 100));
+    save(menu.get(), out, "textmenu.png");
     return 0;
 }
