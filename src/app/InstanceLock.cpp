@@ -53,10 +53,15 @@ InstanceLock::InstanceLock(const QString &dataFolder, QObject *parent) : QObject
 
 InstanceLock::~InstanceLock()
 {
-    if (m_server)
-        m_server->close();
+    stopListening();
     if (m_fd >= 0)
         ::close(m_fd); // closing the only descriptor drops the lock
+}
+
+void InstanceLock::stopListening()
+{
+    if (m_server)
+        m_server->close();
 }
 
 QString InstanceLock::serverName(const QString &dataFolder)

@@ -31,6 +31,10 @@ public:
 
     [[nodiscard]] State state() const { return m_state; }
 
+    // Closes the socket and removes its file; the lock itself stays until
+    // the process ends. For an end of the process that skips destructors.
+    void stopListening();
+
     // Asks the program that holds the lock of the data folder to come to the
     // front; false when it could not be reached within the time given.
     static bool requestActivation(const QString &dataFolder, int timeoutMs = 1000);

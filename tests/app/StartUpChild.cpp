@@ -3,6 +3,7 @@
 // left out. Prints "running" once the main loop runs, "restored" whenever the
 // main window comes back from being minimised, and after a start that ended
 // early one line per message box: kind, title and text, separated by tabs.
+// The line "close" on its input closes the main window, as the user would.
 #include "app/QtTranslations.h"
 #include "app/ui/StartUp.h"
 #include "common/ProgramFolder.h"
@@ -10,10 +11,12 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +64,20 @@ int main(int argc, char *argv[])
             }
         }
         say(QStringLiteral("running"));
+    });
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &application, [&input] {
+        char line[64] = {};
+        const ssize_t got = ::read(STDIN_FILENO, line, sizeof line - 1);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        if (QByteArray(line).startsWith("close"))
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (window->objectName() == QLatin1String("MainForm"))
+                    window->close();
     });
 
     app::MainFormServices services;

@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -200,6 +201,14 @@ private Q_SLOTS:
         Start fourth(folder.path(), workingDir.path());
         QCOMPARE(fourth.finish(), refusal);
         QVERIFY(third.waitFor(QStringLiteral("restored")));
+
+        // A normal end (the main window closed) leaves no socket file behind.
+        const QString socketFile = QDir::tempPath() + QLatin1Char('/') + InstanceLock::serverName(folder.dataFolder());
+        QVERIFY(QFileInfo::exists(socketFile));
+        third.process().write("close\n");
+        third.finish();
+        QCOMPARE(third.process().exitStatus(), QProcess::NormalExit);
+        QVERIFY(!QFileInfo::exists(socketFile));
     }
 };
 

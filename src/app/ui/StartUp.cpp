@@ -26,6 +26,14 @@ int StartUp(QApplication &application, MainFormServices services)
     // A folder that cannot hold the lock file (missing or read-only) starts
     // as before: nothing can be written there by a second program either.
 
+    // The main window ends the process at once, past every destructor: the
+    // socket's file goes first; the lock goes with the process.
+    if (services.endProcess)
+        services.endProcess = [&lock, end = std::move(services.endProcess)] {
+            lock.stopListening();
+            end();
+        };
+
     habitat::Habitat habitat;
     MainForm mainForm(habitat);
     mainForm.setServices(std::move(services));
