@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPrintDialog>
@@ -68,25 +67,6 @@ private Q_SLOTS:
         QCOMPARE(title, QStringLiteral("確認"));
         QVERIFY2(yes.startsWith(QStringLiteral("はい")), qPrintable(yes));
         QVERIFY2(no.startsWith(QStringLiteral("いいえ")), qPrintable(no));
-    }
-
-    void standardButtonsSpeakJapanese_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("OK") << int(QDialogButtonBox::Ok) << QStringLiteral("OK");
-        QTest::newRow("Cancel") << int(QDialogButtonBox::Cancel) << QStringLiteral("キャンセル");
-        QTest::newRow("Yes") << int(QDialogButtonBox::Yes) << QStringLiteral("はい");
-        QTest::newRow("No") << int(QDialogButtonBox::No) << QStringLiteral("いいえ");
-    }
-    void standardButtonsSpeakJapanese()
-    {
-        QFETCH(int, button);
-        QFETCH(QString, text);
-        const auto which = QDialogButtonBox::StandardButton(button);
-        QDialogButtonBox box{QDialogButtonBox::StandardButtons(which)};
-        const QString shown = shownText(box.button(which));
-        QVERIFY2(shown.startsWith(text), qPrintable(shown));
     }
 
     void textBoxMenusSpeakJapanese_data()
