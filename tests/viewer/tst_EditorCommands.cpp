@@ -145,8 +145,10 @@ private Q_SLOTS:
         QCOMPARE(composerWindow->toolBarKeys().join(u' '), QStringLiteral("New=新規作成 Open=開く ") + tail);
         QCOMPARE(viewerWindow->toolBar->objectName(), QStringLiteral("tbToolBar"));
         for (QAction *action : viewerWindow->toolBar->actions())
-            if (!action->isSeparator())
+            if (!action->isSeparator()) {
                 QCOMPARE(viewerWindow->toolBar->widgetForAction(action)->accessibleName(), action->toolTip());
+                QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
+            }
     }
 
     // The first "New" of a run writes the empty new file in the working
