@@ -1,6 +1,7 @@
 #include "common/Cp932.h"
 #include "common/ui/QtPrompts.h"
 #include "support/ScriptedPrompts.h"
+#include "viewer/EditorFiles.h"
 #include "viewer/EditorState.h"
 #include "viewer/HeaderText.h"
 #include "viewer/ui/EditorCommands.h"
@@ -351,6 +352,23 @@ private Q_SLOTS:
         QCOMPARE(prompts->informTexts(),
                  (QStringList{QStringLiteral("ファイルに保存できませんでした。\n") + folder,
                               QStringLiteral("ファイルに保存できませんでした。\n") + missing}));
+    }
+
+    void fileLineEnds_data()
+    {
+        QTest::addColumn<QString>("boxText");
+        QTest::addColumn<QString>("fileText");
+        QTest::newRow("LF") << "a\nb" << "a\r\nb";
+        QTest::newRow("CR LF stays one line end") << "a\r\nb\r\n" << "a\r\nb\r\n";
+        QTest::newRow("lone CR") << "a\rb" << "a\r\nb";
+        QTest::newRow("empty lines") << "\n\n" << "\r\n\r\n";
+        QTest::newRow("paragraph separator") << QStringLiteral("a\u2029b") << "a\r\nb";
+    }
+    void fileLineEnds()
+    {
+        QFETCH(QString, boxText);
+        QFETCH(QString, fileText);
+        QCOMPARE(viewer::toFileLineEnds(boxText), fileText);
     }
 
     void printHonoursCopiesAndSelection_data()
