@@ -118,6 +118,10 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     request.ehloName = ehloName();
     const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
     request.timeouts = {seconds, seconds, seconds};
+    // Also a bound on the whole send: the time-out plus the message at 16 KiB/s.
+    request.timeouts.overallMs = detail::timeoutMilliseconds() + qint64(request.message.size()) * 1000 / (16 * 1024);
+    const quint64 generation = detail::cancelGeneration();
+    request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
     const SmtpResult result = sendSmtp(request);
     detail::setLastError(result.error);
     return result.code;
