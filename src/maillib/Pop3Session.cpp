@@ -235,13 +235,13 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
             return false;
         }
         const QByteArray digest =
-            QCryptographicHash::hash(stamp.value + password.toUtf8(), QCryptographicHash::Md5).toHex();
-        logins.push_back(send("APOP " + user.toUtf8() + ' ' + digest, Login));
+            QCryptographicHash::hash(stamp.value + detail::credentialBytes(password), QCryptographicHash::Md5).toHex();
+        logins.push_back(send("APOP " + detail::credentialBytes(user) + ' ' + digest, Login));
     } else {
-        logins.push_back(send("USER " + user.toUtf8(), Login));
+        logins.push_back(send("USER " + detail::credentialBytes(user), Login));
         if (!m_pipelining && !waitFor(logins.back()))
             return false;
-        logins.push_back(send("PASS " + password.toUtf8(), Login));
+        logins.push_back(send("PASS " + detail::credentialBytes(password), Login));
     }
     // With PIPELINING the count and the list are asked for together with the
     // login (RFC 2449 section 6.6): replies come in order, and a refused login

@@ -68,6 +68,10 @@ void TestMimeDecoder::charsets_data()
                                           << QStringLiteral("①～");
     QTest::newRow("sjis-pictogram-private-use") << QByteArray("\xF8\xD7") << QByteArray("shift_jis")
                                                 << QStringLiteral("\uE676");
+    QTest::newRow("gb2312-label-gbk-text") << QByteArray("\xD6\xD0\xCE\xC4\xE5\x8C") << QByteArray("gb2312")
+                                           << QStringLiteral("中文鍖");
+    QTest::newRow("gb_2312-80-label") << QByteArray("\xE5\x8C") << QByteArray("GB_2312-80") << QStringLiteral("鍖");
+    QTest::newRow("x-gbk-label") << QByteArray("\xE5\x8C") << QByteArray("x-gbk") << QStringLiteral("鍖");
     QTest::newRow("windows-31j") << QByteArray("\x87\x40") << QByteArray("windows-31j") << QStringLiteral("①");
     QTest::newRow("cp932-ibm") << QByteArray("\xFB\xFC") << QByteArray("cp932") << QStringLiteral("髙");
     QTest::newRow("euc-jp") << QByteArray("\xA4\xA2\xA5\xA2") << QByteArray("EUC-JP") << QStringLiteral("あア");
