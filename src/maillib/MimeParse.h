@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // The structure of one received message as GMime parses it, reduced to what
@@ -14,10 +15,10 @@
 // and encoded words are decoded by maillib itself.
 namespace maillib::detail {
 
-// Messages are parsed as a tree at most this deep; deeper parts are ignored.
-inline constexpr int kMaxMimeDepth = 32;
 // A message declaring more multipart or message containers than this is not
-// parsed for structure at all: its body is shown as text.
+// parsed for structure at all: its body is shown as text. This bounds the
+// parser's work (and its nesting) by what the message holds; the tree is then
+// walked without recursion, however deep it goes.
 inline constexpr int kMaxMimeContainers = 256;
 
 struct AttachmentPart
@@ -62,9 +63,9 @@ public:
 private:
     void splitRaw(const QByteArray &raw);
     void parseStructure(const QByteArray &raw);
-    void chooseBody(GMimeObject *object, int depth, int *bestPriority);
-    void collect(GMimeObject *object, bool restricted, int depth);
-    bool contains(GMimeObject *object, GMimeObject *target, int depth) const;
+    void chooseBody(GMimeObject *top);
+    void collect(GMimeObject *top);
+    QSet<GMimeObject *> pathTo(GMimeObject *top, GMimeObject *target) const;
     QString partText(GMimeObject *object) const;
 
     qsizetype m_start = 0; // where the message begins after an mbox separator line
