@@ -3,10 +3,17 @@
 #include "maillib/Charset.h"
 #include "maillib/HeaderText.h"
 #include "maillib/HtmlText.h"
+#include "maillib/MimeDecoder.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 #include <mutex>
 
@@ -216,7 +223,102 @@ ParsedMail::ParsedMail(const QByteArray &raw)
     parseStructure(raw);
 }
 
-void ParsedMail::splitRaw(const QByteArray &raw)
+ParsedMail::ParsedMail(QByteArray &&raw, bool mayKeepOnDisk)
+{
+    // The body is first a view of raw, which lives as long as this parse
+    // unless it is let go below, and then the body is dropped too.
+    splitRaw(raw, mayKeepOnDisk);
+    if (mayKeepOnDisk && parseFromDisk(raw)) {
+        raw = QByteArray();
+    } else {
+        if (mayKeepOnDisk)
+            m_body = QByteArray(m_body.constData(), m_body.size()); // its own copy after all
+        parseStructure(raw);
+    }
+}
+
+ParsedMail::~ParsedMail()
+{
+    // The parse reads from the file; it goes first.
+    m_message.reset();
+    m_stream.reset();
+    if (m_file >= 0)
+        ::close(m_file);
+}
+
+// A large message is written to an unnamed temporary file and parsed from
+// there, and its body text is read back in pieces, so that neither its bytes
+// nor a copy of them stay in memory beside the decoded text. False when the
+// message does not qualify or the file cannot be written; nothing changed then.
+bool ParsedMail::parseFromDisk(const QByteArray &raw)
+{
+    if (raw.size() < kSpillBytes || m_start != 0 || m_body.isEmpty() || countContainers(raw) > kMaxMimeContainers)
+        return false;
+    const qsizetype bodySize = m_body.size();
+    // Folded parameter lines are mended in a copy; such a message stays in memory.
+    if (withParameterLinesIndented(raw).constData() != raw.constData())
+        return false;
+    const int fd = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    for (qsizetype done = 0; done < raw.size();) {
+        const ssize_t n = ::write(fd, raw.constData() + done, size_t(raw.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            return false;
+        }
+        done += n;
+    }
+    m_file = fd;
+    m_bodyOffset = raw.size() - bodySize;
+    m_bodySize = bodySize;
+    m_body = QByteArray();
+    ensureGMime();
+    // The stream starts where the descriptor stands.
+    ::lseek(fd, 0, SEEK_SET);
+    m_stream.reset(g_mime_stream_fs_new(::dup(fd)));
+    GMimePtr<GMimeParser> parser(g_mime_parser_new_with_stream(m_stream.get()));
+    g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    m_message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+    finishStructure();
+    return true;
+}
+
+QString ParsedMail::bodyText() const
+{
+    if (m_file < 0)
+        return rawBytesToText(m_body);
+    // A megabyte at a time, each piece ending at a line end, so that no
+    // character and no JIS run is cut; the pieces of an ASCII body (the usual
+    // shape of one with large attachments) are one character per byte.
+    QString text;
+    text.reserve(m_bodySize);
+    QByteArray pending;
+    QByteArray chunk(qsizetype(1) << 20, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < m_bodySize) {
+        const ssize_t n = ::pread(m_file, chunk.data(), size_t(qMin<qsizetype>(chunk.size(), m_bodySize - done)),
+                                  off_t(m_bodyOffset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+        pending.append(chunk.constData(), n);
+        const qsizetype eol = done == m_bodySize ? pending.size() - 1 : pending.lastIndexOf('\n');
+        if (eol < 0)
+            continue;
+        text += rawBytesToText(pending.left(eol + 1));
+        pending.remove(0, eol + 1);
+    }
+    text += rawBytesToText(pending);
+    return text;
+}
+
+void ParsedMail::splitRaw(const QByteArray &raw, bool viewBody)
 {
     qsizetype start = 0;
     // An mbox separator line ("From sender date") is not part of the message.
@@ -247,7 +349,10 @@ void ParsedMail::splitRaw(const QByteArray &raw)
             --contentEnd;
         if (contentEnd == pos) {
             m_header = raw.mid(start, pos - start);
-            m_body = eol < 0 ? QByteArray() : raw.mid(eol + 1);
+            if (eol >= 0 && viewBody)
+                m_body = QByteArray::fromRawData(raw.constData() + eol + 1, raw.size() - eol - 1);
+            else
+                m_body = eol < 0 ? QByteArray() : raw.mid(eol + 1);
             return;
         }
         if (eol < 0)
@@ -292,6 +397,11 @@ void ParsedMail::parseStructure(const QByteArray &raw)
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
     m_message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+    finishStructure();
+}
+
+void ParsedMail::finishStructure()
+{
     if (!m_message)
         return;
     GMimeObject *top = g_mime_message_get_mime_part(m_message.get());
@@ -442,6 +552,8 @@ QString ParsedMail::text() const
     if (!m_message) {
         // No structure to go by: the body as text, in the charset the header names.
         const ParameterHeader type = parseParameterHeader(headerValue("Content-Type"));
+        if (m_file >= 0)
+            return normaliseLineEnds(bodyText()); // ASCII, whatever the label
         return normaliseLineEnds(decodeCharset(m_body, type.parameters.value("charset").toLatin1()));
     }
     QStringList texts;

@@ -28,16 +28,31 @@ struct AttachmentPart
     QByteArray mimeType;           // lower case, "image/png"
 };
 
+// Messages at least this large whose body is plain ASCII (attachments in
+// base64, say) are parsed from an unnamed temporary file instead of memory,
+// so that the bytes are not held beside their decoded text; see ParsedMail.
+inline constexpr qsizetype kSpillBytes = qsizetype(16) * 1024 * 1024;
+
 class ParsedMail
 {
 public:
     explicit ParsedMail(const QByteArray &raw);
+    // As above; a large message with an ASCII body is then written to an
+    // unnamed temporary file and parsed from there, and raw is emptied so
+    // that its bytes can go. Otherwise raw is left as it was.
+    ParsedMail(QByteArray &&raw, bool mayKeepOnDisk);
+    ~ParsedMail();
     ParsedMail(const ParsedMail &) = delete;
     ParsedMail &operator=(const ParsedMail &) = delete;
 
-    // The raw header block (without the blank line) and the raw body.
+    // The raw header block (without the blank line) and the raw body. The
+    // body is empty for a message kept on disk; see bodyText().
     const QByteArray &headerBlock() const { return m_header; }
     const QByteArray &bodyBlock() const { return m_body; }
+    // The raw body as text (rawBytesToText), from memory or from the disk.
+    QString bodyText() const;
+    // True when the message's bytes were let go and it is read from a file.
+    bool keptOnDisk() const { return m_file >= 0; }
 
     // The raw value of the first top-level header field called name, unfolded.
     QByteArray headerValue(const QByteArray &name) const;
@@ -61,14 +76,19 @@ public:
     bool writeContent(const AttachmentPart &part, GMimeStream *stream) const;
 
 private:
-    void splitRaw(const QByteArray &raw);
+    void splitRaw(const QByteArray &raw, bool viewBody = false);
     void parseStructure(const QByteArray &raw);
+    bool parseFromDisk(const QByteArray &raw);
+    void finishStructure();
     void chooseBody(GMimeObject *top);
     void collect(GMimeObject *top);
     QSet<GMimeObject *> pathTo(GMimeObject *top, GMimeObject *target) const;
     QString partText(GMimeObject *object) const;
 
     qsizetype m_start = 0; // where the message begins after an mbox separator line
+    int m_file = -1;       // the unnamed temporary file of a message kept on disk
+    qsizetype m_bodyOffset = 0;
+    qsizetype m_bodySize = 0;
     QByteArray m_header;
     QByteArray m_body;
     GMimePtr<GMimeStream> m_stream;
@@ -95,6 +115,9 @@ class DecodedMessage
 {
 public:
     explicit DecodedMessage(const QByteArray &raw);
+    // Takes the bytes over; a large message may then be kept on disk and its
+    // raw() is empty (see ParsedMail).
+    explicit DecodedMessage(QByteArray &&raw);
     DecodedMessage(const DecodedMessage &) = delete;
     DecodedMessage &operator=(const DecodedMessage &) = delete;
 
