@@ -145,6 +145,9 @@ bool Pop3Session::open(const Pop3Address &address)
     m_address = address;
     m_state = State::Connecting;
     m_socket = new QSslSocket(this);
+    // What arrives waits in the system's buffer rather than piling up here
+    // while the caller is busy.
+    m_socket->setReadBufferSize(4 * 1024 * 1024);
     QSslConfiguration ssl = m_settings.ssl ? *m_settings.ssl : QSslConfiguration::defaultConfiguration();
     ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(ssl);
@@ -643,6 +646,11 @@ void Pop3Session::processInput()
                 fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
                 return;
             }
+            // Grown by reserve(), which reallocates in place where it can;
+            // append() would copy into a new block and hold both for a moment.
+            const qsizetype need = command.data.size() + (runEnd - pos);
+            if (need > command.data.capacity())
+                command.data.reserve(qMax(need, command.data.capacity() * 2));
             command.data.append(base + pos, runEnd - pos);
             pos = runEnd;
         }
