@@ -225,14 +225,12 @@ ParsedMail::ParsedMail(const QByteArray &raw)
 
 ParsedMail::ParsedMail(QByteArray &&raw, bool mayKeepOnDisk)
 {
-    // The body is first a view of raw, which lives as long as this parse
-    // unless it is let go below, and then the body is dropped too.
+    // The body is a view of raw, which the caller keeps as long as this parse
+    // unless it is let go below (and then the body is dropped too).
     splitRaw(raw, mayKeepOnDisk);
     if (mayKeepOnDisk && parseFromDisk(raw)) {
         raw = QByteArray();
     } else {
-        if (mayKeepOnDisk)
-            m_body = QByteArray(m_body.constData(), m_body.size()); // its own copy after all
         parseStructure(raw);
     }
 }

@@ -28,18 +28,19 @@ struct AttachmentPart
     QByteArray mimeType;           // lower case, "image/png"
 };
 
-// Messages at least this large whose body is plain ASCII (attachments in
-// base64, say) are parsed from an unnamed temporary file instead of memory,
-// so that the bytes are not held beside their decoded text; see ParsedMail.
+// Messages at least this large are parsed from an unnamed temporary file
+// instead of memory, so that their bytes are not held beside their decoded
+// text; see ParsedMail.
 inline constexpr qsizetype kSpillBytes = qsizetype(16) * 1024 * 1024;
 
 class ParsedMail
 {
 public:
     explicit ParsedMail(const QByteArray &raw);
-    // As above; a large message with an ASCII body is then written to an
-    // unnamed temporary file and parsed from there, and raw is emptied so
-    // that its bytes can go. Otherwise raw is left as it was.
+    // As above; a large message is then written to an unnamed temporary file
+    // and parsed from there, and raw is emptied so that its bytes can go.
+    // Otherwise raw is left as it was and must outlive the parse (the body
+    // block is a view of it).
     ParsedMail(QByteArray &&raw, bool mayKeepOnDisk);
     ~ParsedMail();
     ParsedMail(const ParsedMail &) = delete;
