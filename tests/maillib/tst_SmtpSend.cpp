@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -264,15 +265,29 @@ private Q_SLOTS:
         QCOMPARE(NMailGetMessage(), QStringLiteral("SMTPサーバー（127.0.0.1:%1）に接続できません。").arg(port));
     }
 
-    void silentServerTimesOut()
+    // A server that never greets: the time-out ends the wait, or a stop request does first.
+    void silentServerTimesOutOrIsStopped_data()
     {
-        // Accepts the connection and never greets; the layer's time-out option ends the wait.
+        QTest::addColumn<int>("cancelAfterMs");
+        QTest::newRow("time-out") << 0;
+        QTest::newRow("stopped") << 300;
+    }
+    void silentServerTimesOutOrIsStopped()
+    {
+        QFETCH(int, cancelAfterMs);
         QTcpServer mute;
         QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
-        NMailSetOption(NMailOptionTimeoutMs, 1500);
+        NMailSetOption(NMailOptionTimeoutMs, cancelAfterMs > 0 ? 30000 : 1500);
+        if (cancelAfterMs > 0)
+            QTimer::singleShot(cancelAfterMs, [] { NMailCancel(); });
         const int rc = NMailSmtpSendMail(QStringLiteral("127.0.0.1:%1").arg(mute.serverPort()), QStringLiteral("hanako@example.jp"),
                                          QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
         NMailSetOption(NMailOptionTimeoutMs, 60000);
+        if (cancelAfterMs > 0) {
+            QCOMPARE(rc, int(NMailErrorCancelled));
+            QCOMPARE(NMailGetMessage(), QStringLiteral("メールの送信を中止しました。"));
+            return;
+        }
         QCOMPARE(rc, int(NMailErrorTimeout));
         QCOMPARE(NMailGetMessage(),
                  QStringLiteral("SMTPサーバー（127.0.0.1:%1）から応答がないため、送信を中止しました。").arg(mute.serverPort()));
