@@ -107,7 +107,7 @@ const std::shared_ptr<const detail::DecodedMessage> *fetchDecoded(int handle, Po
         // its bytes.
         cache = DecodedCache();
         detail::lastFetched().decoded.reset();
-        cache.message = std::make_shared<const detail::DecodedMessage>(bytes);
+        cache.message = std::make_shared<const detail::DecodedMessage>(std::move(bytes));
         cache.handle = handle;
         cache.number = number;
     }
@@ -220,6 +220,15 @@ int NMailPop3DeleteMail(int handle, int number)
             return failure(session);
         return 1;
     });
+}
+
+qint64 NMailPop3ReceivedBytes(int handle)
+{
+    // Only reads a counter, so it is answered even while another call waits.
+    Pop3Session *session = sessionFor(handle);
+    if (!session)
+        return NMailErrorHandle;
+    return session->receivedBytes();
 }
 
 int NMailPop3Close(int handle)

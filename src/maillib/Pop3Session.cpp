@@ -6,6 +6,9 @@
 #include <QEventLoop>
 #include <QSslSocket>
 
+#include <cstring>
+#include <limits>
+
 namespace maillib {
 
 namespace {
@@ -26,9 +29,18 @@ constexpr qsizetype MaxStatusLine = 64 * 1024;
 // Bound for the multi-line replies that are not messages (CAPA, LIST).
 constexpr qsizetype MaxListing = 64 * 1024 * 1024;
 
+// Longest piece of a server's line quoted in an error text.
+constexpr qsizetype MaxQuotedReply = 200;
+
 QString serverText(const QByteArray &line)
 {
-    QString text = QString::fromUtf8(line);
+    QString text = QString::fromUtf8(line.left(MaxQuotedReply * 4));
+    if (text.size() > MaxQuotedReply) {
+        qsizetype cut = MaxQuotedReply;
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut;
+        text = text.left(cut) + QStringLiteral("…");
+    }
     for (QChar &c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u' ';
@@ -100,6 +112,10 @@ Pop3Session::Pop3Session(Pop3Settings settings, QObject *parent)
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         fail(NMailErrorTimeout, QStringLiteral("POP3 サーバーから応答がないため、処理を打ち切りました。"));
     });
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, [this] {
+        fail(NMailErrorTimeout, QStringLiteral("POP3 サーバーの応答が遅すぎるため、処理を打ち切りました。"));
+    });
 }
 
 Pop3Session::~Pop3Session()
@@ -129,6 +145,9 @@ bool Pop3Session::open(const Pop3Address &address)
     m_address = address;
     m_state = State::Connecting;
     m_socket = new QSslSocket(this);
+    // What arrives waits in the system's buffer rather than piling up here
+    // while the caller is busy.
+    m_socket->setReadBufferSize(4 * 1024 * 1024);
     QSslConfiguration ssl = m_settings.ssl ? *m_settings.ssl : QSslConfiguration::defaultConfiguration();
     ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(ssl);
@@ -220,13 +239,13 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
             return false;
         }
         const QByteArray digest =
-            QCryptographicHash::hash(stamp.value + password.toUtf8(), QCryptographicHash::Md5).toHex();
-        logins.push_back(send("APOP " + user.toUtf8() + ' ' + digest, Login));
+            QCryptographicHash::hash(stamp.value + detail::credentialBytes(password), QCryptographicHash::Md5).toHex();
+        logins.push_back(send("APOP " + detail::credentialBytes(user) + ' ' + digest, Login));
     } else {
-        logins.push_back(send("USER " + user.toUtf8(), Login));
+        logins.push_back(send("USER " + detail::credentialBytes(user), Login));
         if (!m_pipelining && !waitFor(logins.back()))
             return false;
-        logins.push_back(send("PASS " + password.toUtf8(), Login));
+        logins.push_back(send("PASS " + detail::credentialBytes(password), Login));
     }
     // With PIPELINING the count and the list are asked for together with the
     // login (RFC 2449 section 6.6): replies come in order, and a refused login
@@ -258,17 +277,45 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
         fail(NMailErrorProtocol, withReply(QStringLiteral("POP3 サーバーの応答が不正です。"), stat->status));
         return false;
     }
-    m_count = count;
-    m_sizes.assign(static_cast<size_t>(count), -1);
+    // The count is only believed as far as the listing bears it out; nothing
+    // is sized from it before that (a hostile STAT could claim billions).
+    if (count > m_settings.maxMessages) {
+        fail(NMailErrorProtocol,
+             withReply(QStringLiteral("POP3 サーバーが知らせたメールの数（%1 通）が多すぎるため、受信できません。"
+                                      "一度に受信できるのは %2 通までです。")
+                           .arg(count)
+                           .arg(m_settings.maxMessages),
+                       stat->status));
+        return false;
+    }
+    std::vector<qint64> sizes(static_cast<size_t>(count), -1);
+    int listed = 0;
+    bool consistent = true;
     for (const QByteArray &line : list->data.split('\n')) {
-        const QList<QByteArray> words = line.trimmed().split(' ');
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        const QList<QByteArray> words = trimmed.split(' ');
         bool numberOk = false;
         bool sizeOk = false;
         const int number = words.value(0).toInt(&numberOk);
         const qint64 size = words.value(1).toLongLong(&sizeOk);
-        if (numberOk && sizeOk && number >= 1 && number <= count && size >= 0)
-            m_sizes[number - 1] = size;
+        if (!numberOk || !sizeOk || number < 1 || number > count || size < 0 || sizes[number - 1] >= 0) {
+            consistent = false;
+            break;
+        }
+        sizes[number - 1] = size;
+        ++listed;
     }
+    if (!consistent || listed != count) {
+        fail(NMailErrorProtocol,
+             withReply(QStringLiteral("POP3 サーバーが知らせたメールの数（%1 通）と一覧が合わないため、受信を中止しました。")
+                           .arg(count),
+                       stat->status));
+        return false;
+    }
+    m_count = count;
+    m_sizes = std::move(sizes);
     return true;
 }
 
@@ -311,13 +358,26 @@ bool Pop3Session::retrieve(int number, QByteArray *message)
     CommandPtr retr = it->second;
     if (m_pipelining)
         prefetchAfter(number);
-    if (!waitFor(retr))
+    if (!waitFor(retr)) {
+        // A refused message is asked for afresh should the caller try again.
+        if (!isFailed())
+            m_retrs.erase(number);
         return false;
-    if (message)
-        *message = retr->data;
+    }
     m_retrieved.insert(number);
-    // Earlier messages are done with; the current one stays for a second look.
-    m_retrs.erase(m_retrs.begin(), m_retrs.lower_bound(number));
+    if (retr->data.size() <= m_settings.prefetchBytes) {
+        if (message)
+            *message = retr->data;
+        // Earlier messages are done with; the current one stays for a second look.
+        m_retrs.erase(m_retrs.begin(), m_retrs.lower_bound(number));
+    } else {
+        // A large message is handed over, not shared, so that the caller can
+        // let its bytes go; asking for it again fetches it again.
+        if (message)
+            *message = std::move(retr->data);
+        retr->data = QByteArray();
+        m_retrs.erase(m_retrs.begin(), m_retrs.upper_bound(number));
+    }
     // Read ahead while the caller works on this message. Without PIPELINING
     // only one command may be outstanding, so that is one message ahead.
     if (m_pipelining)
@@ -401,6 +461,7 @@ void Pop3Session::abort()
     if (m_state != State::Failed)
         m_state = State::Closed;
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     m_pending.clear();
     m_retrs.clear();
     if (m_socket)
@@ -431,8 +492,17 @@ bool Pop3Session::drain()
 
 bool Pop3Session::waitFor(const CommandPtr &command)
 {
-    if (!waitFor([&command] { return command->done; }))
+    if (!waitFor([&command] { return command->done; }, command.get()))
         return false;
+    if (!command->ok && command->kind == Retr) {
+        // One message refused; the session goes on.
+        refuse(NMailErrorMessageRefused,
+               withReply(QStringLiteral("メール番号 %1 をサーバーが送らなかったため、受信できませんでした。"
+                                        "このメールはサーバーに残っています。")
+                             .arg(command->number),
+                         command->status));
+        return false;
+    }
     if (!command->ok && command->kind != Capa) {
         // finishStatus() has already ended the session; this is its report.
         return false;
@@ -440,18 +510,48 @@ bool Pop3Session::waitFor(const CommandPtr &command)
     return true;
 }
 
-bool Pop3Session::waitFor(const std::function<bool()> &done)
+qint64 Pop3Session::octetsExpected(const Command *until) const
 {
+    qint64 octets = 0;
+    for (const CommandPtr &command : m_pending) {
+        if (command->kind == Retr) {
+            const qint64 listed = qBound<qint64>(0, messageSize(command->number), m_settings.maxMessageBytes);
+            octets += qMax<qint64>(0, listed - command->data.size());
+        }
+        if (command.get() == until)
+            break;
+    }
+    return octets;
+}
+
+bool Pop3Session::waitFor(const std::function<bool()> &done, const Command *until)
+{
+    if (m_state != State::Failed && !done()) {
+        const qint64 rate = qMax<qint64>(1, m_settings.minBytesPerSecond);
+        // Twice the stall time-out, so that a server that is merely silent is
+        // reported as such, plus the octets still expected at the lowest rate.
+        const qint64 budget = 2 * qint64(m_settings.timeoutMs) + octetsExpected(until) * 1000 / rate;
+        m_deadlineTimer.start(int(qMin<qint64>(budget, std::numeric_limits<int>::max())));
+    }
+    const quint64 generation = detail::cancelGeneration();
+    const QEventLoop::ProcessEventsFlags flags =
+        detail::userInputDuringWaits() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     while (m_state != State::Failed && !done()) {
+        if (detail::cancelGeneration() != generation) {
+            fail(NMailErrorCancelled, detail::cancelledText());
+            break;
+        }
         QEventLoop loop;
+        const detail::CancellableWait cancellable(&loop);
         m_waitLoop = &loop;
         m_stallTimer.start(m_settings.timeoutMs);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(flags);
         m_waitLoop = nullptr;
         if (m_state == State::Closed && !done())
             break;
     }
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     return m_state != State::Failed && done();
 }
 
@@ -468,7 +568,9 @@ void Pop3Session::onReadyRead()
 {
     if (!m_socket)
         return;
+    const qsizetype before = m_in.size();
     m_in.append(m_socket->readAll());
+    m_receivedBytes += m_in.size() - before;
     processInput();
     progress();
 }
@@ -514,30 +616,47 @@ void Pop3Session::processInput()
                 completeFront();
             continue;
         }
-        // Body of a multi-line reply, one line at a time (RFC 1939 section 3).
+        // Body of a multi-line reply (RFC 1939 section 3), taken in runs of
+        // whole lines: only a line that starts with '.' needs a look of its own.
+        const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
         if (eol < 0) {
-            const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
             if (command.data.size() + (m_in.size() - pos) > limit) {
                 fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
                 return;
             }
             break;
         }
-        const qsizetype length = eol + 1 - pos;
-        const char *line = m_in.constData() + pos;
-        if (line[0] == '.' && (length == 2 || (length == 3 && line[1] == '\r'))) {
-            pos = eol + 1;
+        const char *const base = m_in.constData();
+        const qsizetype end = m_in.lastIndexOf('\n') + 1;
+        bool finished = false;
+        while (pos < end) {
+            if (base[pos] == '.') {
+                const qsizetype lineEnd = m_in.indexOf('\n', pos);
+                const qsizetype length = lineEnd + 1 - pos;
+                if (length == 2 || (length == 3 && base[pos + 1] == '\r')) {
+                    pos = lineEnd + 1;
+                    finished = true;
+                    break;
+                }
+                ++pos; // dot-stuffing undone; the rest of the line is plain
+            }
+            const void *hit = memmem(base + pos, size_t(end - pos), "\n.", 2);
+            const qsizetype runEnd = hit ? static_cast<const char *>(hit) - base + 1 : end;
+            if (command.data.size() + (runEnd - pos) > limit) {
+                fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
+                return;
+            }
+            // Grown by reserve(), which reallocates in place where it can;
+            // append() would copy into a new block and hold both for a moment.
+            const qsizetype need = command.data.size() + (runEnd - pos);
+            if (need > command.data.capacity())
+                command.data.reserve(qMax(need, command.data.capacity() * 2));
+            command.data.append(base + pos, runEnd - pos);
+            pos = runEnd;
+        }
+        if (finished) {
             command.done = true;
             completeFront();
-            continue;
-        }
-        const qsizetype skip = line[0] == '.' ? 1 : 0;
-        command.data.append(line + skip, length - skip);
-        pos = eol + 1;
-        const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
-        if (command.data.size() > limit) {
-            fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
-            return;
         }
     }
     if (m_state != State::Failed)
@@ -554,8 +673,9 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         if (!multiLine) {
             command.done = true;
         } else if (command.kind == Retr) {
-            // Room for the listed size, within reason: the list may lie.
-            const qint64 listed = qMin(messageSize(command.number), qMin<qint64>(m_settings.maxMessageBytes, 32 << 20));
+            // Room for the listed size, within reason: the list may lie, and
+            // a large message grows as its data arrives.
+            const qint64 listed = qMin(messageSize(command.number), qint64(1) << 20);
             if (listed > 0)
                 command.data.reserve(static_cast<qsizetype>(listed));
         }
@@ -567,7 +687,8 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         return false;
     }
     command.done = true;
-    if (command.kind == Capa)
+    // CAPA may be unknown; a refused message is reported to whoever asks for it.
+    if (command.kind == Capa || command.kind == Retr)
         return true;
 
     QString text;
@@ -654,6 +775,7 @@ void Pop3Session::fail(int code, const QString &text)
     m_errorCode = code;
     m_errorText = text;
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     for (const CommandPtr &command : m_pending)
         command->done = true;
     m_pending.clear();

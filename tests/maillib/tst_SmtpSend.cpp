@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -190,6 +191,28 @@ private Q_SLOTS:
         QCOMPARE(sink.connectionCount(), 0);
     }
 
+    // A recipient written with a display name (a received sender passed on)
+    // goes to the address in its angle brackets, whatever the name holds.
+    void recipientIsTheAngleAddress_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::newRow("plain-name") << QStringLiteral("山田 花子 <hanako@example.jp>");
+        QTest::newRow("hostile-name") << QStringLiteral("\"悪? <evil@example.org>\" <hanako@example.jp>");
+    }
+    void recipientIsTheAngleAddress()
+    {
+        QFETCH(QString, to);
+        SmtpSink sink;
+        QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
+        QCOMPARE(NMailSmtpSendMail(local(sink), to, QStringLiteral("taro@example.jp"), QStringLiteral("s"),
+                                   QStringLiteral("b"), QString()),
+                 0);
+        const auto received = sink.waitForMessages(1);
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(strings(received.first().envelope.value(QStringLiteral("rcpt_tos"))),
+                 QStringList{QStringLiteral("hanako@example.jp")});
+    }
+
     void transportRefusesBadAddressesItself()
     {
         // The transfer layer checks again, whoever calls it.
@@ -242,15 +265,29 @@ private Q_SLOTS:
         QCOMPARE(NMailGetMessage(), QStringLiteral("SMTPサーバー（127.0.0.1:%1）に接続できません。").arg(port));
     }
 
-    void silentServerTimesOut()
+    // A server that never greets: the time-out ends the wait, or a stop request does first.
+    void silentServerTimesOutOrIsStopped_data()
     {
-        // Accepts the connection and never greets; the layer's time-out option ends the wait.
+        QTest::addColumn<int>("cancelAfterMs");
+        QTest::newRow("time-out") << 0;
+        QTest::newRow("stopped") << 300;
+    }
+    void silentServerTimesOutOrIsStopped()
+    {
+        QFETCH(int, cancelAfterMs);
         QTcpServer mute;
         QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
-        NMailSetOption(NMailOptionTimeoutMs, 1500);
+        NMailSetOption(NMailOptionTimeoutMs, cancelAfterMs > 0 ? 30000 : 1500);
+        if (cancelAfterMs > 0)
+            QTimer::singleShot(cancelAfterMs, [] { NMailCancel(); });
         const int rc = NMailSmtpSendMail(QStringLiteral("127.0.0.1:%1").arg(mute.serverPort()), QStringLiteral("hanako@example.jp"),
                                          QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
         NMailSetOption(NMailOptionTimeoutMs, 60000);
+        if (cancelAfterMs > 0) {
+            QCOMPARE(rc, int(NMailErrorCancelled));
+            QCOMPARE(NMailGetMessage(), QStringLiteral("メールの送信を中止しました。"));
+            return;
+        }
         QCOMPARE(rc, int(NMailErrorTimeout));
         QCOMPARE(NMailGetMessage(),
                  QStringLiteral("SMTPサーバー（127.0.0.1:%1）から応答がないため、送信を中止しました。").arg(mute.serverPort()));
