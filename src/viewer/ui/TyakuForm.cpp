@@ -1,12 +1,18 @@
 #include "viewer/ui/TyakuForm.h"
 
 #include "common/FixedText.h"
+#include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
+#include "common/ui/HeaderColouring.h"
 #include "habitat/LitterTick.h"
 #include "receive/MailStore.h"
+#include "viewer/EditorState.h"
+#include "viewer/HeaderText.h"
 #include "viewer/MailListModel.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
+#include "viewer/ui/EditorCommands.h"
 #include "viewer/ui/MailCommands.h"
 
 #include <QCloseEvent>
@@ -18,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -26,6 +33,10 @@
 #include <QTreeView>
 
 namespace viewer {
+
+using common::InstallHeaderColouring;
+using common::RemoveHeaderColouring;
+
 namespace {
 
 constexpr int ListTop = 960;
@@ -111,7 +122,6 @@ TyakuForm::TyakuForm(TyakuHost host, QWidget *parent)
     m_client->installEventFilter(this);
 
     createControls();
-    createEditor();
     resize(twipsToPixels(ClientWidthTwips), m_menuBar->sizeHint().height() + twipsToPixels(ClientHeightTwips));
     placeClientArea();
 
@@ -132,8 +142,9 @@ void TyakuForm::createControls()
     m_toolStrip->setPalette(strip);
     place(m_toolStrip, 0, 0, ClientWidthTwips, 390);
 
-    createButtons();
     createReadingFields();
+    createEditor();
+    createButtons();
 
     m_helpBox = new QPlainTextEdit(m_client);
     m_helpBox->setObjectName(QStringLiteral("Text4"));
@@ -252,8 +263,7 @@ void TyakuForm::createReadingFields()
     // that the selected row and the shown mail never differ.
     connect(m_mailList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
-                if (current.isValid() && QGuiApplication::mouseButtons() == Qt::NoButton
-                    && m_mailList->hasFocus())
+                if (current.isValid() && !m_pointerPressed && !m_filling)
                     MailListView_Click();
             });
 
@@ -278,7 +288,15 @@ void TyakuForm::createReadingFields()
 
 void TyakuForm::createEditor()
 {
-    connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindInBody);
+    m_editor = new EditorCommands(this, m_bodyBox, EditorRole::Viewer, this);
+    m_editor->populateMenuBar(m_menuBar);
+    m_toolBar = m_editor->createToolBar(m_client);
+    place(m_toolBar, 0, 0, 9015, 390);
+    m_editor->setSaveAsText(
+        [this] { return toDisplay(ComposeHeaderText(subjectText(), senderText(), dateText(), bodyText())); });
+    connect(m_editor, &EditorCommands::closeRequested, this, &QWidget::close);
+    connect(m_editor, &EditorCommands::findRequested, this, &TyakuForm::FindInBody);
+    connect(m_editor, &EditorCommands::findNextRequested, this, &TyakuForm::FindNextInBody);
 }
 
 void TyakuForm::placeClientArea()
@@ -302,6 +320,8 @@ void TyakuForm::Form_Load()
     m_mailList->header()->resizeSection(MailListModel::FromColumn, listWidth / 4);
     m_mailList->header()->resizeSection(MailListModel::DateColumn, listWidth / 4);
 
+    InstallHeaderColouring(m_mailList);
+
     m_bodyBox->move(twipsToPixels(LoadedBodyLeft), twipsToPixels(LoadedBodyTop));
     loadEditorFile();
     m_bodyBox->show();
@@ -310,6 +330,22 @@ void TyakuForm::Form_Load()
 
 void TyakuForm::loadEditorFile()
 {
+    EditorState &state = editorState();
+    // Until the first "New" there is no editor file: nothing to load, no box.
+    while (!state.CurrentEditorFile.isEmpty()) {
+        bool ok = false;
+        const QString text = common::readCp932TextFile(state.CurrentEditorFile, &ok);
+        if (ok) {
+            setBody(text);
+            break;
+        }
+        // OK tries again, Cancel goes on without the file.
+        if (!common::prompts().askOkCancel(QString(), QString::fromLatin1(common::ApplicationTitle)
+                                                          + QStringLiteral("  Form_LoadError"),
+                                           common::PromptIcon::Warning))
+            break;
+    }
+    state.EditorChanged = false;
 }
 
 void TyakuForm::Text2_Change()
@@ -434,6 +470,7 @@ void TyakuForm::showStoreFailure(const QString &message)
 
 void TyakuForm::FillMailList()
 {
+    const QScopedValueRollback filling(m_filling, true);
     m_model->clear();
     setBody(QString());
     receive::MailStore store;
@@ -596,9 +633,12 @@ bool TyakuForm::eventFilter(QObject *watched, QEvent *event)
         pointerOverReadingArea(false);
     } else if (type == QEvent::MouseMove && watched == m_client) {
         Form_Resize(); // Form_MouseMove
-    } else if (type == QEvent::MouseButtonRelease && watched == m_mailList->viewport()
-               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        MailListView_Click();
+    } else if (type == QEvent::MouseButtonPress && watched == m_mailList->viewport()) {
+        m_pointerPressed = true;
+    } else if (type == QEvent::MouseButtonRelease && watched == m_mailList->viewport()) {
+        m_pointerPressed = false;
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            MailListView_Click();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -615,6 +655,7 @@ void TyakuForm::closeEvent(QCloseEvent *event)
 
 void TyakuForm::Form_QueryUnload()
 {
+    RemoveHeaderColouring(m_mailList);
 }
 
 void TyakuForm::Form_Unload()
