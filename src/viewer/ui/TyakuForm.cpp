@@ -93,6 +93,13 @@ QLineEdit *textBox(QWidget *parent, const char *name, const QString &accessibleN
     return box;
 }
 
+// A header box shows its text from the start, however long it is.
+void setBoxText(QLineEdit *box, const QString &text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
 // Texts hold CR LF line ends; the text boxes show a line break for each.
 QString toDisplay(QString text)
 {
@@ -257,6 +264,8 @@ void TyakuForm::createReadingFields()
     m_mailList->setTextElideMode(Qt::ElideNone);
     m_mailList->header()->setStretchLastSection(false);
     m_mailList->header()->setSectionsMovable(false);
+    // The column heads press like buttons; the list is never sorted.
+    m_mailList->header()->setSectionsClickable(true);
     m_mailList->setModel(m_model);
     place(m_mailList, 0, ListTop, ClientWidthTwips, 1815);
     // A row reached with the keyboard is shown as a click would show it, so
@@ -291,6 +300,10 @@ void TyakuForm::createEditor()
     m_editor = new EditorCommands(this, m_bodyBox, EditorRole::Viewer, this);
     m_editor->populateMenuBar(m_menuBar);
     m_toolBar = m_editor->createToolBar(m_client);
+    // Close-set buttons, so that the whole bar fits left of TextQuickSave.
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
+                                            "QToolButton { padding: 1px; margin: 0px; }"));
     place(m_toolBar, 0, 0, 9015, 390);
     m_editor->setSaveAsText(
         [this] { return toDisplay(ComposeHeaderText(subjectText(), senderText(), dateText(), bodyText())); });
@@ -409,9 +422,9 @@ void TyakuForm::Form_Resize()
 void TyakuForm::showReceivedMail(const QString &subject, const QString &sender, const QString &date,
                                  const QString &body)
 {
-    m_subjectBox->setText(subject);
-    m_senderBox->setText(sender);
-    m_dateBox->setText(date);
+    setBoxText(m_subjectBox, subject);
+    setBoxText(m_senderBox, sender);
+    setBoxText(m_dateBox, date);
     setBody(body);
 }
 
@@ -491,9 +504,9 @@ void TyakuForm::FillMailList()
 void TyakuForm::showMailFields(const QString &subject, const QString &from, const QString &date,
                                const QString &body)
 {
-    m_subjectBox->setText(common::trimBlanks(subject));
-    m_senderBox->setText(common::trimBlanks(from));
-    m_dateBox->setText(common::trimBlanks(date));
+    setBoxText(m_subjectBox, common::trimBlanks(subject));
+    setBoxText(m_senderBox, common::trimBlanks(from));
+    setBoxText(m_dateBox, common::trimBlanks(date));
     setBody(common::trimBlanks(body));
     ClipboardRoundTrip();
 }
