@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QTreeView>
@@ -457,7 +458,14 @@ QString TyakuForm::bodyText() const
 
 void TyakuForm::setBody(const QString &text)
 {
+    // Set with the page size held at zero, the new text is laid out anew as a
+    // whole document: the first screenful at once and the rest in idle time,
+    // rather than every line of a long body before the mail is shown.
+    QTextDocument *document = m_bodyBox->document();
+    const QSizeF page = document->pageSize();
+    document->setPageSize(QSizeF(0, 0));
     m_bodyBox->setPlainText(toDisplay(text));
+    document->setPageSize(page);
 }
 
 bool TyakuForm::selectionMarked() const
