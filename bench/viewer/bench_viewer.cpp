@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -163,6 +164,10 @@ int main(int argc, char *argv[])
     common::ProgramFolder::set(folder.path());
     YesPrompts prompts;
     common::setPrompts(&prompts);
+    // The main window stays open while the viewer comes and goes, and keeps
+    // the program's fonts in use; a label in the same font stands in for it.
+    QLabel mainWindow(QStringLiteral("グリムラランド Ver 1.0 新着メール有り。着信数（累積）"));
+    mainWindow.show();
     const QString path = common::ProgramFolder::dataFile(QString::fromLatin1(receive::MailStore::StoreFileName));
 
     // Memory of an empty viewer, opened twice so that first-use costs are paid.
