@@ -32,6 +32,7 @@ public:
     bool printAnswer = true;
     QList<Shown> shown;
     QString clipboard;
+    int clipboardWrites = 0;          // how often something was put on the clipboard
     QStringList printed;              // plain text of each printed document
     // The print dialog's answer for choosePrintOptions; selectionOnly is
     // honoured only when the dialog offered the selection range.
@@ -66,7 +67,11 @@ public:
         shown.append({QStringLiteral("save"), filter, title});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
-    void setClipboardText(const QString &text) override { clipboard = text; }
+    void setClipboardText(const QString &text) override
+    {
+        clipboard = text;
+        ++clipboardWrites;
+    }
     QString clipboardText() override { return clipboard; }
     bool print(const QTextDocument &document) override;
     common::PrintChoice choosePrintOptions(bool offerSelection) override

@@ -202,6 +202,10 @@ private Q_SLOTS:
         QCOMPARE(f.boxes(), (QStringList{"三通目", "c@example.jp", "d3"}));
         QCOMPARE(form.bodyText(), QStringLiteral("本文3\r\n　全角の字下げ"));
         QCOMPARE(f.prompts.clipboard, QStringLiteral("本文3\r\n　全角の字下げ"));
+        // One round trip per fill, on the last mail, not one per record.
+        QCOMPARE(f.prompts.clipboardWrites, 1);
+        form.FillMailList();
+        QCOMPARE(f.prompts.clipboardWrites, 2);
         // Cells keep the field's blank padding; the list shows no tree.
         QCOMPARE(form.mailListModel()->cellText(0, 1).size(), receive::MailRecord::FromWidth);
         QVERIFY(!f.list()->rootIsDecorated());
