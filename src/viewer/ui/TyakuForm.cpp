@@ -293,6 +293,9 @@ void TyakuForm::createReadingFields()
     m_bodyBox->setAccessibleName(QStringLiteral("本文（Body）"));
     m_bodyBox->setAcceptRichText(false);
     m_bodyBox->setLineWrapMode(QTextEdit::WidgetWidth);
+    // A scroll bar that comes and goes would change the text's width and lay
+    // a long body out twice whenever a mail of another length is shown.
+    m_bodyBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     place(m_bodyBox, 0, 3120, ClientWidthTwips, 3735);
 }
 
