@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -613,6 +614,13 @@ private Q_SLOTS:
         QCOMPARE(form.lastFoundPos(), 0);
         QCOMPARE(selection(), (QPair<int, int>(2, 3)));
         QVERIFY(f.prompts.shown.isEmpty());
+        // Enter in the search box searches on from the last match.
+        form.searchBox()->setText(QStringLiteral("abc"));
+        f.action("mkensaku")->trigger();
+        QSignalSpy entered(form.searchBox(), &QLineEdit::returnPressed);
+        QTest::keyClick(form.searchBox(), Qt::Key_Return);
+        QCOMPARE(entered.count(), 1);
+        QCOMPARE(selection(), (QPair<int, int>(7, 3)));
         // Line breaks count one character, as the body box counts them.
         form.bodyBox()->setPlainText(QStringLiteral("一行目\r\n二行目abc"));
         form.searchBox()->setText(QStringLiteral("abc"));

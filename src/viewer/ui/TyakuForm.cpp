@@ -206,6 +206,8 @@ void TyakuForm::createButtons()
     m_searchBox->setFont(QFont(msPGothic(), 12));
     place(m_searchBox, 7080, 0, 1935, 375);
     m_searchLabel->setBuddy(m_searchBox);
+    // Enter in the search box searches on, as "次を検索" does.
+    connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindNextInBody);
 
     struct ButtonSpec
     {
