@@ -17,7 +17,7 @@ class ScriptedPrompts final : public common::UserPrompts
 public:
     struct Shown
     {
-        QString kind; // "inform", "ask", "open", "save", "print", "printdialog", "url"
+        QString kind; // "inform", "ask", "okcancel", "open", "save", "print", "printdialog", "url"
         QString text;
         QString title;
         common::PromptIcon icon = common::PromptIcon::None;
@@ -28,9 +28,11 @@ public:
 
     QQueue<bool> yesNoAnswers;        // an empty queue answers "no"
     QQueue<QString> fileAnswers;      // an empty queue cancels
+    QQueue<bool> okCancelAnswers;     // an empty queue answers "cancel"
     bool printAnswer = true;
     QList<Shown> shown;
     QString clipboard;
+    int clipboardWrites = 0;          // how often something was put on the clipboard
     QStringList printed;              // plain text of each printed document
     // The print dialog's answer for choosePrintOptions; selectionOnly is
     // honoured only when the dialog offered the selection range.
@@ -50,6 +52,11 @@ public:
         shown.append({QStringLiteral("ask"), text, title, icon});
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
     }
+    bool askOkCancel(const QString &text, const QString &title, common::PromptIcon icon) override
+    {
+        shown.append({QStringLiteral("okcancel"), text, title, icon});
+        return okCancelAnswers.isEmpty() ? false : okCancelAnswers.dequeue();
+    }
     QString chooseOpenFile(const QString &title, const QString &filter) override
     {
         shown.append({QStringLiteral("open"), filter, title});
@@ -60,7 +67,11 @@ public:
         shown.append({QStringLiteral("save"), filter, title});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
-    void setClipboardText(const QString &text) override { clipboard = text; }
+    void setClipboardText(const QString &text) override
+    {
+        clipboard = text;
+        ++clipboardWrites;
+    }
     QString clipboardText() override { return clipboard; }
     bool print(const QTextDocument &document) override;
     common::PrintChoice choosePrintOptions(bool offerSelection) override

@@ -18,6 +18,10 @@ done
 for name in New Jyushin Tyakushin Set Address; do
   cp "$work/$name.png" assets/icons/
 done
+mkdir -p assets/viewer
+for name in Command3 Command4 Command5 Command6; do
+  cp "$work/$name.png" assets/viewer/
+done
 mkdir -p assets/icons/editor
 cp "$work"/editor/*.png assets/icons/editor/
 echo "pictures written to assets/"

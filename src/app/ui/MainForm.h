@@ -80,6 +80,10 @@ public:
     [[nodiscard]] QLineEdit *storedCountBox() const { return m_storedCount; } // Text4
     [[nodiscard]] QLineEdit *newCountBox() const { return m_newCount; }       // Text6
 
+    // Opens the received-mail viewer, or brings it forward, and fills its
+    // list afresh. The tool bar's "Tyakushin" and the mail check run it.
+    void Command6_Click();
+
 public Q_SLOTS:
     // Brings the program to the front, as a second start asks: the main
     // window, restored when minimised, or the standby window during standby.
