@@ -1,5 +1,6 @@
 #include "app/ui/WindowHub.h"
 
+#include "compose/ui/BackForm.h"
 #include "habitat/LitterTick.h"
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
@@ -56,6 +57,14 @@ settings::IdpassForm *WindowHub::showIdpassForm()
     return form;
 }
 
+compose::BackForm *WindowHub::showBackForm()
+{
+    if (!m_backForm)
+        m_backForm = new compose::BackForm(m_mainWindow);
+    bringUp(m_backForm);
+    return m_backForm;
+}
+
 settings::SetForm *WindowHub::loadedSetForm() const
 {
     return m_setForm;
@@ -69,6 +78,11 @@ settings::OptionForm *WindowHub::loadedOptionForm() const
 settings::IdpassForm *WindowHub::loadedIdpassForm() const
 {
     return m_idpassForm;
+}
+
+compose::BackForm *WindowHub::loadedBackForm() const
+{
+    return m_backForm;
 }
 
 } // namespace app

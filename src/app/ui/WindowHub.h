@@ -5,6 +5,10 @@
 
 class QWidget;
 
+namespace compose {
+class BackForm;
+} // namespace compose
+
 namespace settings {
 class IdpassForm;
 class OptionForm;
@@ -29,16 +33,21 @@ public:
     settings::IdpassForm *idpassForm();
     settings::IdpassForm *showIdpassForm();
 
+    // The reply window, created when it is not loaded.
+    compose::BackForm *showBackForm();
+
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
     [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
+    [[nodiscard]] compose::BackForm *loadedBackForm() const;
 
 private:
     QWidget *m_mainWindow;
     QPointer<settings::SetForm> m_setForm;
     QPointer<settings::OptionForm> m_optionForm;
     QPointer<settings::IdpassForm> m_idpassForm;
+    QPointer<compose::BackForm> m_backForm;
 };
 
 } // namespace app
