@@ -1,6 +1,7 @@
 #include "app/ui/WindowHub.h"
 #include "compose/ui/BackForm.h"
 #include "maillib/NMail.h"
+#include "receive/MailCheckState.h"
 #include "receive/MailRecord.h"
 #include "settings/AccountSettings.h"
 #include "support/ScriptedPrompts.h"
@@ -293,6 +294,29 @@ private Q_SLOTS:
         QVERIFY(sink.messages().isEmpty());
 
         box("ToText")->setText(QStringLiteral("good@example.jp"));
+        button("Command2")->click();
+        QCOMPARE(sink.waitForMessages(1).size(), 1);
+        QVERIFY(closedSoon());
+    }
+
+    // While a mail check runs, "送信" says so and keeps the reply.
+    void noSendDuringMailCheck()
+    {
+        SmtpSink sink;
+        QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
+        pointAccountAt(sink);
+        ScriptedPrompts prompts;
+        m_hub->showBackForm()->startReply(QStringLiteral("Re:  待って"), QStringLiteral("w@example.jp"),
+                                          QStringLiteral("本文"));
+        receive::setMailCheckRunning(true);
+        button("Command2")->click();
+        receive::setMailCheckRunning(false);
+        QCOMPARE(prompts.informTexts().size(), 1);
+        QVERIFY(prompts.informTexts().at(0).contains(QStringLiteral("受信中")));
+        QCOMPARE(sink.connectionCount(), 0);
+        QTest::qWait(50);
+        QVERIFY(form());
+        QCOMPARE(body()->toPlainText(), QStringLiteral("本文"));
         button("Command2")->click();
         QCOMPARE(sink.waitForMessages(1).size(), 1);
         QVERIFY(closedSoon());

@@ -3,13 +3,14 @@
 #include "common/FixedText.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
+#include "compose/ui/AttachmentRow.h"
 #include "maillib/NMail.h"
+#include "receive/MailCheckState.h"
 #include "receive/MailRecord.h"
 #include "settings/AccountSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -62,13 +63,6 @@ QLineEdit *addField(QWidget *form, const QString &caption, const QString &name, 
     return edit;
 }
 
-// The name of a file without its folder, as the file-title call gives it
-// through its buffer of 250 characters (249 and the closing NUL).
-QString fileTitle(const QString &path)
-{
-    return QFileInfo(path).fileName().left(249);
-}
-
 } // namespace
 
 BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -86,10 +80,15 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
 
     m_toText = addField(this, QStringLiteral("宛先"), QStringLiteral("ToText"), 520, &m_toLabel);
     m_subjectText = addField(this, QStringLiteral("題名"), QStringLiteral("SubjectText"), 900, &m_subjectLabel);
-    m_attachText = addField(this, QStringLiteral("添付File"), QStringLiteral("AttachText"), AttachTop, &m_attachLabel);
-    m_attachButton = addButton(this, QStringLiteral("添付"), QStringLiteral("AttachCommand"), QStringLiteral("添付"));
-    m_addAttachmentButton = addButton(this, QStringLiteral("追加"), QStringLiteral("Command9"), QStringLiteral("追加"));
-    m_clearAttachmentsButton = addButton(this, QStringLiteral("取り消し"), QStringLiteral("Command10"), QStringLiteral("取り消し"));
+    m_attachments = new AttachmentRow(this, QStringLiteral("添付"), AttachmentRow::ListToggle::Absent);
+    m_attachLabel = new QLabel(QStringLiteral("添付File"), this);
+    m_attachLabel->setObjectName(QStringLiteral("AttachTextLabel"));
+    m_attachLabel->setGeometry(twipsRect(120, AttachTop + 30, FieldLeft - 160, BoxHeight - 30));
+    m_attachLabel->setBuddy(m_attachments->pathBox());
+    for (QPushButton *button : {m_attachments->attachButton(), m_attachments->addButton(), m_attachments->clearButton()}) {
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(true);
+    }
 
     m_bodyText = new QTextEdit(this);
     m_bodyText->setObjectName(QStringLiteral("BodyText"));
@@ -97,10 +96,8 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
     // The reply goes out as plain text; pasted formatting would only mislead.
     m_bodyText->setAcceptRichText(false);
 
-    m_attachmentNames = new QListWidget(this);
-    m_attachmentNames->setObjectName(QStringLiteral("List2"));
-    m_attachmentNames->setAccessibleName(QStringLiteral("添付ファイルの一覧"));
-    m_attachmentNames->raise(); // over the upper part of the body
+    // The list of file names lies over the upper part of the body.
+    m_attachments->titleList()->raise();
 
     setTabOrder(m_toText, m_subjectText);
     setTabOrder(m_subjectText, m_bodyText);
@@ -108,9 +105,6 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(m_sendButton, &QPushButton::clicked, this, &BackForm::Command2_Click);
     connect(m_cancelButton, &QPushButton::clicked, this, &BackForm::Command3_Click);
     connect(m_pasteBodyButton, &QPushButton::clicked, this, &BackForm::Command4_Click);
-    connect(m_attachButton, &QPushButton::clicked, this, &BackForm::AttachCommand_Click);
-    connect(m_addAttachmentButton, &QPushButton::clicked, this, &BackForm::Command9_Click);
-    connect(m_clearAttachmentsButton, &QPushButton::clicked, this, &BackForm::Command10_Click);
 
     resize(px(DesignWidth), px(DesignHeight));
     Form_Load();
@@ -119,13 +113,10 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void BackForm::Form_Load()
 {
-    QRect box = m_attachText->geometry();
-    box.setWidth(px(2800));
-    m_attachText->setGeometry(box);
-    m_attachmentNames->hide();
-    m_attachButton->setEnabled(true);
-    m_addAttachmentButton->setEnabled(true);
-    m_clearAttachmentsButton->setEnabled(true);
+    // The attachment row starts with its three buttons enabled and the list hidden.
+    QLineEdit *paths = m_attachments->pathBox();
+    paths->setGeometry(twipsRect(FieldLeft, AttachTop, 2800, BoxHeight));
+    m_attachments->titleList()->hide();
 }
 
 void BackForm::Form_Resize()
@@ -142,11 +133,14 @@ void BackForm::Form_Resize()
         box->setGeometry(r);
     }
     const double attachWidth = 0.4 * w;
-    m_attachText->setGeometry(QRect(px(FieldLeft), px(AttachTop), px(attachWidth), px(BoxHeight)));
-    m_attachButton->setGeometry(QRect(px(attachWidth + 1240), px(AttachTop - 15), px(780), px(BoxHeight + 30)));
-    m_addAttachmentButton->setGeometry(QRect(px(attachWidth + 2060), px(AttachTop - 15), px(840), px(BoxHeight + 30)));
-    m_clearAttachmentsButton->setGeometry(QRect(px(attachWidth + 2940), px(AttachTop - 15), px(1020), px(BoxHeight + 30)));
-    m_attachmentNames->setGeometry(QRect(px(FieldLeft), px(AttachTop + BoxHeight + 15), px(attachWidth), px(1500)));
+    m_attachments->pathBox()->setGeometry(QRect(px(FieldLeft), px(AttachTop), px(attachWidth), px(BoxHeight)));
+    m_attachments->attachButton()->setGeometry(
+        QRect(px(attachWidth + 1240), px(AttachTop - 15), px(780), px(BoxHeight + 30)));
+    m_attachments->addButton()->setGeometry(QRect(px(attachWidth + 2060), px(AttachTop - 15), px(840), px(BoxHeight + 30)));
+    m_attachments->clearButton()->setGeometry(
+        QRect(px(attachWidth + 2940), px(AttachTop - 15), px(1020), px(BoxHeight + 30)));
+    m_attachments->titleList()->setGeometry(
+        QRect(px(FieldLeft), px(AttachTop + BoxHeight + 15), px(attachWidth), px(1500)));
 }
 
 void BackForm::resizeEvent(QResizeEvent *event)
@@ -177,6 +171,11 @@ void BackForm::Command2_Click()
 {
     if (m_sending)
         return;
+    if (receive::mailCheckRunning()) {
+        common::prompts().inform(QStringLiteral("メールの受信中です。受信が終わってから、もう一度「送信」を押して下さい。"),
+                                 QString(), common::PromptIcon::Information);
+        return;
+    }
     const settings::AccountSettings &account = settings::accountSettings();
     m_sending = true;
     for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
@@ -184,7 +183,7 @@ void BackForm::Command2_Click()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int result = maillib::NMailSmtpSendMail(account.SmtpServer, m_toText->text(), account.MailAddress,
                                                   m_subjectText->text(), m_bodyText->toPlainText(),
-                                                  m_attachText->text());
+                                                  m_attachments->attachmentList());
     QApplication::restoreOverrideCursor();
     for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
         button->setEnabled(true);
@@ -211,43 +210,6 @@ void BackForm::Command4_Click()
                              + common::trimBlanks(receive::CurrentMailRecord.body));
     prompts.setClipboardText(m_bodyText->toPlainText());
     m_bodyText->setPlainText(common::trimBlanks(prompts.clipboardText()));
-}
-
-QString BackForm::pickAttachment()
-{
-    const QString path = common::prompts().chooseOpenFile(QString(), QString());
-    if (!path.isEmpty())
-        m_attachmentNames->addItem(fileTitle(path));
-    return path;
-}
-
-void BackForm::AttachCommand_Click()
-{
-    m_addAttachmentButton->setEnabled(true);
-    const QString path = pickAttachment();
-    if (!path.isEmpty())
-        m_attachText->setText(path);
-    m_attachButton->setEnabled(false);
-}
-
-void BackForm::Command9_Click()
-{
-    m_attachmentNames->show();
-    if (m_attachText->text().isEmpty())
-        return;
-    const QString path = pickAttachment();
-    if (!path.isEmpty())
-        m_attachText->setText(m_attachText->text() + QLatin1Char(',') + path);
-}
-
-void BackForm::Command10_Click()
-{
-    m_attachText->clear();
-    m_attachmentNames->clear();
-    m_attachmentNames->hide();
-    m_addAttachmentButton->setEnabled(false);
-    m_clearAttachmentsButton->setEnabled(false);
-    m_attachButton->setEnabled(true);
 }
 
 } // namespace compose

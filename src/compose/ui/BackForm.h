@@ -4,11 +4,12 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTextEdit;
 
 namespace compose {
+
+class AttachmentRow;
 
 // The reply window "返事を書く": answers a received mail. The viewer's reply
 // command fills recipient, subject and body; the user edits them, may attach
@@ -37,11 +38,6 @@ private:
     void Command2_Click();       // send
     void Command3_Click();       // close without sending
     void Command4_Click();       // rebuild the body from the clipboard and the received mail
-    void AttachCommand_Click();  // attach the first file
-    void Command9_Click();       // add a file
-    void Command10_Click();      // drop the attachments
-    // Asks for a file; on a choice returns its path and lists its name.
-    QString pickAttachment();
 
     QPushButton *m_sendButton;
     QPushButton *m_cancelButton;
@@ -51,11 +47,7 @@ private:
     QLabel *m_subjectLabel;
     QLineEdit *m_subjectText;
     QLabel *m_attachLabel;
-    QLineEdit *m_attachText;
-    QPushButton *m_attachButton;
-    QPushButton *m_addAttachmentButton;
-    QPushButton *m_clearAttachmentsButton;
-    QListWidget *m_attachmentNames;
+    AttachmentRow *m_attachments;
     QTextEdit *m_bodyText;
     bool m_sending = false;
 };
