@@ -5,11 +5,13 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <iterator>
 
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, and the
+// editor's tool-bar icons in editor/.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -31,5 +33,10 @@ int main(int argc, char *argv[])
     const char *icons[] = {"New", "Jyushin", "Tyakushin", "Set", "Address"};
     for (int i = 0; i < 5; ++i)
         ok &= pictures::toolbarIcon(i).save(out.filePath(QString::fromLatin1(icons[i]) + QStringLiteral(".png")));
+    if (!out.mkpath(QStringLiteral("editor")))
+        return 1;
+    for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)
+        ok &= pictures::editorIcon(i).save(
+            out.filePath(QStringLiteral("editor/") + QString::fromLatin1(pictures::EditorIconKeys[i]) + QStringLiteral(".png")));
     return ok ? 0 : 1;
 }

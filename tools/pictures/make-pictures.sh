@@ -18,4 +18,6 @@ done
 for name in New Jyushin Tyakushin Set Address; do
   cp "$work/$name.png" assets/icons/
 done
+mkdir -p assets/icons/editor
+cp "$work"/editor/*.png assets/icons/editor/
 echo "pictures written to assets/"
