@@ -3,6 +3,7 @@
 #include "common/Cp932.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "viewer/HeaderText.h"
 
 #include <QDir>
 #include <QFile>
@@ -146,9 +147,7 @@ QString quickSaveFolder()
 QByteArray quickSaveFileContent(const QString &subject, const QString &sender, const QString &date,
                                 const QString &body)
 {
-    const QString text = QStringLiteral("Subject:  ") + subject + QStringLiteral("\r\nFrom:  ") + sender
-                         + QStringLiteral("\r\nDate:  ") + date + QStringLiteral("\r\nBody:  ") + body
-                         + QStringLiteral("\r\n");
+    const QString text = ComposeHeaderText(subject, sender, date, body) + QStringLiteral("\r\n");
     return common::toCp932(text);
 }
 

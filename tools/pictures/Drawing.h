@@ -15,6 +15,7 @@ QImage toolbarIcon(int kind);              // 32 x 32; New, Jyushin, Tyakushin, 
 QImage editorIcon(int kind);               // 16 x 16; the editor's tool bar, EditorIconKeys order
 inline constexpr const char *EditorIconKeys[] = {"New", "Open", "Save", "Print", "Cut",
                                                  "Copy", "Paste", "Bold", "Italic", "Underline"};
+QImage viewerButtonPicture(int kind);      // 22 x 22; the viewer's Command3 to Command6
 
 using Rng = std::mt19937;
 inline double uniform(Rng &rng, double lo, double hi)

@@ -10,8 +10,9 @@
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, and the
-// editor's tool-bar icons in editor/.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the viewer's
+// button pictures Command3.png to Command6.png and the editor's tool-bar
+// icons in editor/.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -38,5 +39,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)
         ok &= pictures::editorIcon(i).save(
             out.filePath(QStringLiteral("editor/") + QString::fromLatin1(pictures::EditorIconKeys[i]) + QStringLiteral(".png")));
+    // The pictures at the left end of the viewer's four mail buttons.
+    for (int i = 0; i < 4; ++i)
+        ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("Command%1.png").arg(i + 3)));
     return ok ? 0 : 1;
 }

@@ -20,4 +20,8 @@ for name in New Jyushin Tyakushin Set Address; do
 done
 mkdir -p assets/icons/editor
 cp "$work"/editor/*.png assets/icons/editor/
+mkdir -p assets/viewer
+for name in Command3 Command4 Command5 Command6; do
+  cp "$work/$name.png" assets/viewer/
+done
 echo "pictures written to assets/"

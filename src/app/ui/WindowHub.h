@@ -15,6 +15,10 @@ class OptionForm;
 class SetForm;
 } // namespace settings
 
+namespace viewer {
+class TyakuForm;
+} // namespace viewer
+
 namespace app {
 
 // Creates each single-instance window on first use, over the main window, and
@@ -35,12 +39,17 @@ public:
 
     // The reply window, created when it is not loaded.
     compose::BackForm *showBackForm();
+    // The received-mail viewer, created and loaded hidden when it is not
+    // loaded (the mail check hands messages over through its fields).
+    viewer::TyakuForm *tyakuForm();
+    viewer::TyakuForm *showTyakuForm();
 
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
     [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
     [[nodiscard]] compose::BackForm *loadedBackForm() const;
+    [[nodiscard]] viewer::TyakuForm *loadedTyakuForm() const;
 
 private:
     QWidget *m_mainWindow;
@@ -48,6 +57,7 @@ private:
     QPointer<settings::OptionForm> m_optionForm;
     QPointer<settings::IdpassForm> m_idpassForm;
     QPointer<compose::BackForm> m_backForm;
+    QPointer<viewer::TyakuForm> m_tyakuForm;
 };
 
 } // namespace app
