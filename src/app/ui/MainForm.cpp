@@ -216,10 +216,14 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "New", "Jyushin", "Tyakushin" and "Address" open the composer,
-    // the mail check, the viewer and the address book once those exist.
+    // FIXME: "Jyushin" and "Tyakushin" run the mail check and open the
+    // viewer once those exist.
     if (key == QLatin1String("Set"))
         m_windows->showSetForm();
+    else if (key == QLatin1String("New"))
+        m_windows->showWriteForm();
+    else if (key == QLatin1String("Address"))
+        m_windows->showFriendForm();
 }
 
 void MainForm::Check1_Click()

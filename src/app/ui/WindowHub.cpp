@@ -1,10 +1,14 @@
 #include "app/ui/WindowHub.h"
 
+#include "addressbook/ui/FriendForm.h"
+#include "app/ui/MainForm.h"
+#include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
 #include "settings/ui/SetForm.h"
 
+#include <QCheckBox>
 #include <QWidget>
 
 namespace app {
@@ -54,6 +58,38 @@ settings::IdpassForm *WindowHub::showIdpassForm()
     settings::IdpassForm *form = idpassForm();
     bringUp(form);
     return form;
+}
+
+bool WindowHub::helpDisplayOn() const
+{
+    const auto *main = qobject_cast<const MainForm *>(m_mainWindow);
+    return main && main->helpDisplayBox() && main->helpDisplayBox()->isChecked();
+}
+
+addressbook::FriendForm *WindowHub::showFriendForm()
+{
+    if (!m_friendForm)
+        m_friendForm = new addressbook::FriendForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_friendForm);
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::showWriteForm()
+{
+    if (!m_writeForm)
+        m_writeForm = new compose::WriteForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_writeForm);
+    return m_writeForm;
+}
+
+addressbook::FriendForm *WindowHub::loadedFriendForm() const
+{
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::loadedWriteForm() const
+{
+    return m_writeForm;
 }
 
 settings::SetForm *WindowHub::loadedSetForm() const

@@ -5,6 +5,14 @@
 
 class QWidget;
 
+namespace addressbook {
+class FriendForm;
+} // namespace addressbook
+
+namespace compose {
+class WriteForm;
+} // namespace compose
+
 namespace settings {
 class IdpassForm;
 class OptionForm;
@@ -29,16 +37,29 @@ public:
     settings::IdpassForm *idpassForm();
     settings::IdpassForm *showIdpassForm();
 
+    // The address book window; opened by the tool-bar key "Address" and by
+    // the viewer's sender registration.
+    addressbook::FriendForm *showFriendForm();
+    // The composer; opened by the tool-bar key "New".
+    compose::WriteForm *showWriteForm();
+
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
     [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
+    [[nodiscard]] addressbook::FriendForm *loadedFriendForm() const;
+    [[nodiscard]] compose::WriteForm *loadedWriteForm() const;
 
 private:
+    // The main window's help display box (Check1) is ticked.
+    [[nodiscard]] bool helpDisplayOn() const;
+
     QWidget *m_mainWindow;
     QPointer<settings::SetForm> m_setForm;
     QPointer<settings::OptionForm> m_optionForm;
     QPointer<settings::IdpassForm> m_idpassForm;
+    QPointer<addressbook::FriendForm> m_friendForm;
+    QPointer<compose::WriteForm> m_writeForm;
 };
 
 } // namespace app
