@@ -5,12 +5,14 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <iterator>
 
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, and the composer's
-// button pictures Command5.png, Command6.png, Command11.png, Command7.png.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the editor's
+// tool-bar icons in editor/, and the composer's button pictures
+// Command5.png, Command6.png, Command11.png, Command7.png.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -35,5 +37,10 @@ int main(int argc, char *argv[])
     const char *composer[] = {"Command5", "Command6", "Command11", "Command7"};
     for (int i = 0; i < 4; ++i)
         ok &= pictures::composerButtonPicture(i).save(out.filePath(QString::fromLatin1(composer[i]) + QStringLiteral(".png")));
+    if (!out.mkpath(QStringLiteral("editor")))
+        return 1;
+    for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)
+        ok &= pictures::editorIcon(i).save(
+            out.filePath(QStringLiteral("editor/") + QString::fromLatin1(pictures::EditorIconKeys[i]) + QStringLiteral(".png")));
     return ok ? 0 : 1;
 }

@@ -18,6 +18,8 @@ done
 for name in New Jyushin Tyakushin Set Address; do
   cp "$work/$name.png" assets/icons/
 done
+mkdir -p assets/icons/editor
+cp "$work"/editor/*.png assets/icons/editor/
 mkdir -p assets/compose
 for name in Command5 Command6 Command11 Command7; do
   cp "$work/$name.png" assets/compose/
