@@ -22,6 +22,7 @@ private Q_SLOTS:
     void neverOverwrites();
     void doesNotFollowPlantedLink();
     void sameNameTwiceInOneMessage();
+    void manySameNamedPartsAreBounded();
     void traversalStaysInFolder();
     void folderMissingOrNotAFolder_data();
     void folderMissingOrNotAFolder();
@@ -161,6 +162,25 @@ void TestAttachmentExtractor::sameNameTwiceInOneMessage()
     QFile second(dir.filePath(QStringLiteral("x (2).png")));
     QVERIFY(second.open(QIODevice::ReadOnly));
     QCOMPARE(second.readAll(), QByteArray("two"));
+}
+
+// Thousands of parts of one name: free names are found without trying every
+// earlier one again, and at most 1,000 files are written, the rest reported.
+void TestAttachmentExtractor::manySameNamedPartsAreBounded()
+{
+    QTemporaryDir dir;
+    QByteArray raw = "Content-Type: multipart/mixed; boundary=b\n\n";
+    for (int i = 0; i < 10000; ++i)
+        raw += "--b\nContent-Type: image/png; name=x.png\n\n" + QByteArray::number(i) + "\n";
+    raw += "--b--\n";
+    const maillib::ExtractionResult result = maillib::extractAttachments(raw, dir.path());
+    QCOMPARE(result.code, int(maillib::NMailErrorAttachmentOpen));
+    QCOMPARE(result.error, QStringLiteral("添付ファイルが多すぎるため、10000 個のうち 9000 個は保存しませんでした。"));
+    QCOMPARE(result.writtenFiles.size(), 1000);
+    QCOMPARE(filesIn(dir.path()).size(), 1000);
+    QFile last(dir.filePath(QStringLiteral("x (1000).png")));
+    QVERIFY(last.open(QIODevice::ReadOnly));
+    QCOMPARE(last.readAll(), QByteArray("999"));
 }
 
 void TestAttachmentExtractor::traversalStaysInFolder()

@@ -1,3 +1,4 @@
+#include "addressbook/ui/FriendForm.h"
 #include "app/ui/WindowHub.h"
 #include "common/Cp932.h"
 #include "compose/ui/BackForm.h"
@@ -227,6 +228,28 @@ private Q_SLOTS:
         if (button == QLatin1String("Command5")) {
             QCOMPARE(replyControl<QLineEdit>("SubjectText")->text(), QStringLiteral("Re:  三通目"));
         }
+    }
+
+    // Registration opens the address book with the sender text, unchanged,
+    // in its address box; a second registration overwrites it.
+    void registerOpensTheAddressBook()
+    {
+        freshPrompts();
+        clickRow(2);
+        viewerBox("Text8")->setText(QStringLiteral(" 山田 <yamada@example.jp> "));
+        viewerButton("Command4")->click();
+        addressbook::FriendForm *book = m_hub->loadedFriendForm();
+        QVERIFY(book);
+        QVERIFY(book->isVisible());
+        auto *address = book->findChild<QLineEdit *>(QStringLiteral("Text4"));
+        QVERIFY(address);
+        QCOMPARE(address->text(), QStringLiteral(" 山田 <yamada@example.jp> "));
+        QVERIFY(viewerBox("Text5")->text().isEmpty());
+
+        clickRow(3);
+        viewerButton("Command4")->click();
+        QCOMPARE(m_hub->loadedFriendForm(), book);
+        QCOMPARE(address->text(), QStringLiteral("san@example.jp"));
     }
 
     // A second reply while the window is open overwrites the texts and keeps

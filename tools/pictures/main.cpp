@@ -10,9 +10,10 @@
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the viewer's
-// button pictures Command3.png to Command6.png and the editor's tool-bar
-// icons in editor/.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the editor's
+// tool-bar icons in editor/, the viewer's button pictures Command3.png to
+// Command6.png in viewer/ and the composer's Command5.png, Command6.png,
+// Command11.png, Command7.png in compose/ (the two windows share button names).
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -34,6 +35,12 @@ int main(int argc, char *argv[])
     const char *icons[] = {"New", "Jyushin", "Tyakushin", "Set", "Address"};
     for (int i = 0; i < 5; ++i)
         ok &= pictures::toolbarIcon(i).save(out.filePath(QString::fromLatin1(icons[i]) + QStringLiteral(".png")));
+    const char *composer[] = {"Command5", "Command6", "Command11", "Command7"};
+    if (!out.mkpath(QStringLiteral("compose")) || !out.mkpath(QStringLiteral("viewer")))
+        return 1;
+    for (int i = 0; i < 4; ++i)
+        ok &= pictures::composerButtonPicture(i).save(
+            out.filePath(QStringLiteral("compose/") + QString::fromLatin1(composer[i]) + QStringLiteral(".png")));
     if (!out.mkpath(QStringLiteral("editor")))
         return 1;
     for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)
@@ -41,6 +48,6 @@ int main(int argc, char *argv[])
             out.filePath(QStringLiteral("editor/") + QString::fromLatin1(pictures::EditorIconKeys[i]) + QStringLiteral(".png")));
     // The pictures at the left end of the viewer's four mail buttons.
     for (int i = 0; i < 4; ++i)
-        ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("Command%1.png").arg(i + 3)));
+        ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("viewer/Command%1.png").arg(i + 3)));
     return ok ? 0 : 1;
 }

@@ -20,8 +20,11 @@ for name in New Jyushin Tyakushin Set Address; do
 done
 mkdir -p assets/icons/editor
 cp "$work"/editor/*.png assets/icons/editor/
-mkdir -p assets/viewer
+mkdir -p assets/viewer assets/compose
 for name in Command3 Command4 Command5 Command6; do
-  cp "$work/$name.png" assets/viewer/
+  cp "$work/viewer/$name.png" assets/viewer/
+done
+for name in Command5 Command6 Command11 Command7; do
+  cp "$work/compose/$name.png" assets/compose/
 done
 echo "pictures written to assets/"

@@ -1,8 +1,9 @@
 #include "app/ui/WindowHub.h"
 
+#include "addressbook/ui/FriendForm.h"
 #include "app/ui/MainForm.h"
-
 #include "compose/ui/BackForm.h"
+#include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-
 #include <QWidget>
 
 namespace app {
@@ -86,6 +86,8 @@ viewer::TyakuForm *WindowHub::tyakuForm()
                 [this](const QString &subject, const QString &recipient, const QString &body) {
                     showBackForm()->startReply(subject, recipient, body);
                 });
+        connect(m_tyakuForm, &viewer::TyakuForm::registerSenderRequested, this,
+                [this](const QString &sender) { showFriendForm()->setAddressText(sender); });
     }
     return m_tyakuForm;
 }
@@ -100,6 +102,38 @@ viewer::TyakuForm *WindowHub::showTyakuForm()
 viewer::TyakuForm *WindowHub::loadedTyakuForm() const
 {
     return m_tyakuForm;
+}
+
+bool WindowHub::helpDisplayOn() const
+{
+    const auto *main = qobject_cast<const MainForm *>(m_mainWindow);
+    return main && main->helpDisplayBox() && main->helpDisplayBox()->isChecked();
+}
+
+addressbook::FriendForm *WindowHub::showFriendForm()
+{
+    if (!m_friendForm)
+        m_friendForm = new addressbook::FriendForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_friendForm);
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::showWriteForm()
+{
+    if (!m_writeForm)
+        m_writeForm = new compose::WriteForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_writeForm);
+    return m_writeForm;
+}
+
+addressbook::FriendForm *WindowHub::loadedFriendForm() const
+{
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::loadedWriteForm() const
+{
+    return m_writeForm;
 }
 
 settings::SetForm *WindowHub::loadedSetForm() const
