@@ -22,7 +22,7 @@ void paintCopyButton(QPushButton *button, HeaderSource source)
     const CopyButtonColour c = copyButtonColour(source);
     const QColor colour(c.red, c.green, c.blue);
     // Black on blue cannot be read; the caption turns white there.
-    const QColor text = colour.lightness() < 100 ? Qt::white : Qt::black;
+    const QColor text = qGray(colour.rgb()) < 100 ? Qt::white : Qt::black;
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %4; text-align: center;"
                                          " border: 2px outset %2; }"
                                          "QPushButton:pressed { border-style: inset; }"
