@@ -215,19 +215,29 @@ private Q_SLOTS:
 
     // A reply is sent with the account's server and address; success closes
     // the window.
+    void sendsTheReply_data()
+    {
+        QTest::addColumn<QString>("recipient");
+        QTest::addColumn<QString>("envelope");
+        QTest::newRow("bare address") << QStringLiteral("yamada@example.jp") << QStringLiteral("yamada@example.jp");
+        // A received sender usually carries a display name.
+        QTest::newRow("display name") << QStringLiteral("山田 太郎 <yamada@example.jp>")
+                                      << QStringLiteral("yamada@example.jp");
+    }
     void sendsTheReply()
     {
+        QFETCH(QString, recipient);
+        QFETCH(QString, envelope);
         SmtpSink sink;
         QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
         pointAccountAt(sink);
         ScriptedPrompts prompts;
-        m_hub->showBackForm()->startReply(QStringLiteral("Re:  会議の件"), QStringLiteral("yamada@example.jp"),
+        m_hub->showBackForm()->startReply(QStringLiteral("Re:  会議の件"), recipient,
                                           QStringLiteral("承知しました。\r\n山田"));
         button("Command2")->click();
         const auto received = sink.waitForMessages(1);
         QCOMPARE(received.size(), 1);
-        QCOMPARE(received.first().envelope.value(QStringLiteral("rcpt_tos")).toArray().first().toString(),
-                 QStringLiteral("yamada@example.jp"));
+        QCOMPARE(received.first().envelope.value(QStringLiteral("rcpt_tos")).toArray().first().toString(), envelope);
         QCOMPARE(received.first().envelope.value(QStringLiteral("mail_from")).toString(), QStringLiteral("me@example.jp"));
         const QJsonObject parsed = SmtpSink::parseWithPython(received.first().raw);
         QCOMPARE(parsedHeader(parsed, QStringLiteral("Subject")), QStringLiteral("Re:  会議の件"));
