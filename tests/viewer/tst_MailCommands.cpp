@@ -188,6 +188,35 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return m_hub->loadedBackForm() == nullptr; }, 5000));
     }
 
+    // A long body (24,000 bytes) reaches the reply and the quick-save file
+    // whole, however the viewer lays it out.
+    void longBodyIsTakenWhole()
+    {
+        freshPrompts();
+        QString body;
+        for (int line = 1; line <= 1000; ++line)
+            body += QStringLiteral("%1行目の本文です。\r\n").arg(line, 4, 10, QLatin1Char('0'));
+        body.chop(2);
+        receive::MailStore store;
+        QVERIFY(store.appendMailRecord(QStringLiteral("長い本文"), QStringLiteral("long@example.jp"),
+                                       QStringLiteral("Thu, 4 Apr 2024"), body)
+                    .ok());
+        m_viewer->FillMailList();
+        clickRow(4);
+        viewerButton("Command5")->click();
+        QString shown = body;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QCOMPARE(replyControl<QTextEdit>("BodyText")->toPlainText(), shown);
+
+        clickRow(4);
+        viewerButton("Command2")->click();
+        const QByteArray saved = readAll(m_program->path() + QStringLiteral("/■TextQuickSave/長い本文.txt"));
+        QVERIFY(saved.endsWith(common::toCp932(QStringLiteral("1000行目の本文です。\r\n"))));
+        QCOMPARE(saved, common::toCp932(viewer::ComposeHeaderText(QStringLiteral("長い本文"), QStringLiteral("long@example.jp"),
+                                                                  QStringLiteral("Thu, 4 Apr 2024"), body)
+                                        + QStringLiteral("\r\n")));
+    }
+
     // The reply window's "本文に貼付" takes the mail the user clicked.
     void pasteBodyTakesTheClickedMail()
     {
