@@ -281,6 +281,30 @@ private Q_SLOTS:
         QCOMPARE(address->text(), QStringLiteral("san@example.jp"));
     }
 
+    // A click on an empty list chooses no mail: the commands answer as
+    // without a click, and the marker does not carry over to later mail.
+    void emptyListChoosesNothing()
+    {
+        ScriptedPrompts &prompts = freshPrompts();
+        receive::MailStore store;
+        QVERIFY(store.DeleteAllMailRecords().ok());
+        m_viewer->FillMailList();
+        m_viewer->MailListView_Click();
+        QCOMPARE(prompts.informTexts(), QStringList{QStringLiteral("選択するデータがありません。")});
+        viewerButton("Command5")->click();
+        QCOMPARE(prompts.informTexts().last(), QStringLiteral("データが選択されていません"));
+        QVERIFY(!m_hub->loadedBackForm());
+
+        QVERIFY(store.appendMailRecord(QStringLiteral("新着"), QStringLiteral("new@example.jp"), QStringLiteral("d"),
+                                       QStringLiteral("b"))
+                    .ok());
+        m_viewer->FillMailList();
+        viewerButton("Command2")->click();
+        QCOMPARE(prompts.informTexts().size(), 3);
+        QCOMPARE(prompts.informTexts().last(), QStringLiteral("データが選択されていません"));
+        QVERIFY(quickSaveEntries(*m_program).isEmpty());
+    }
+
     // A second reply while the window is open overwrites the texts and keeps
     // the attachments.
     void secondReplyKeepsAttachments()

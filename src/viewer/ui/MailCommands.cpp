@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTreeView>
 
 namespace viewer {
 namespace {
@@ -70,9 +71,13 @@ private:
     }
 
     // Uses up the selection marker, giving the body pane the focus; false
-    // (after telling the user) when there was no fresh click.
+    // (after telling the user) when there was no fresh click on a mail.
     bool takeClickedMail()
     {
+        // A click on an empty list sets the marker without choosing a mail;
+        // there is nothing to act on, and the marker must not outlive it.
+        if (m_form.selectionMarked() && m_form.mailList()->model()->rowCount() == 0)
+            m_form.clearSelectionMarker();
         return takeSelection(m_form.selectionMarked(), [this] {
             m_form.bodyBox()->setFocus();
             m_form.clearSelectionMarker();
