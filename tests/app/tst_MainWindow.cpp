@@ -1,3 +1,4 @@
+#include "addressbook/ui/FriendForm.h"
 #include "app/MainHelp.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/Form1.h"
@@ -5,6 +6,7 @@
 #include "app/ui/WindowHub.h"
 #include "common/Cp932.h"
 #include "common/ProfileFile.h"
+#include "compose/ui/WriteForm.h"
 #include "habitat/Habitat.h"
 #include "habitat/HabitatHalted.h"
 #include "habitat/LitterGame.h"
@@ -477,19 +479,57 @@ private Q_SLOTS:
         QVERIFY(tick->isActive());
     }
 
-    void otherToolbarButtonsOpenNothingYet()
+    void checkAndViewerButtonsOpenNothingYet()
     {
         Run run;
         run.writeAccountAndCredentials();
         app::MainForm &form = run.start();
         const qsizetype windows = QApplication::topLevelWidgets().size();
-        for (const char *key : {"New", "Jyushin", "Address"}) {
+        for (const char *key : {"Jyushin"}) {
             auto *button = control<QToolButton>(&form, QString::fromLatin1(key));
             QVERIFY(!button->icon().isNull());
             QTest::mouseClick(button, Qt::LeftButton);
         }
         QCOMPARE(QApplication::topLevelWidgets().size(), windows);
         QVERIFY(habitat::litterTick().isRunning());
+    }
+
+    // "New" and "Address" bring up the composer and the address book, one of
+    // each, with the main window's help display setting; each pauses the
+    // litter tick while it is open.
+    void composerAndAddressBookFromTheToolbar()
+    {
+        Run run;
+        run.writeAccountAndCredentials();
+        app::MainForm &form = run.start();
+        form.helpDisplayBox()->setChecked(true);
+        QTimer *tick = run.timer("Timer3");
+        for (const char *key : {"New", "Address"}) {
+            auto *button = control<QToolButton>(&form, QString::fromLatin1(key));
+            QVERIFY(!button->icon().isNull());
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(!tick->isActive());
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QWidget *composer = form.windows().loadedWriteForm();
+        QWidget *book = form.windows().loadedFriendForm();
+        QVERIFY(composer && composer->isVisible());
+        QVERIFY(book && book->isVisible());
+        QCOMPARE(composer->windowTitle(), QStringLiteral("新規作成"));
+        QCOMPARE(book->windowTitle(), QStringLiteral("アドレス帳"));
+        qsizetype composers = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            composers += w->objectName() == QLatin1String("WriteForm") && w->isVisible();
+        QCOMPARE(composers, 1);
+        // The help boxes follow the main window's help display box.
+        QVERIFY(composer->findChild<QWidget *>(QStringLiteral("Text14"))->y() > 0);
+        QVERIFY(book->findChild<QWidget *>(QStringLiteral("Text5"))->y() > 0);
+        composer->close();
+        book->close();
+        flushDeletes();
+        QVERIFY(!form.windows().loadedWriteForm());
+        QVERIFY(!form.windows().loadedFriendForm());
+        QVERIFY(tick->isActive());
     }
 
     void toolbarButtonsInOrder()

@@ -219,12 +219,15 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "New", "Jyushin" and "Address" open the composer, the mail
-    // check and the address book once those exist.
+    // FIXME: "Jyushin" runs the mail check once it exists.
     if (key == QLatin1String("Set"))
         m_windows->showSetForm();
     else if (key == QLatin1String("Tyakushin"))
         Command6_Click();
+    else if (key == QLatin1String("New"))
+        m_windows->showWriteForm();
+    else if (key == QLatin1String("Address"))
+        m_windows->showFriendForm();
 }
 
 void MainForm::Command6_Click()

@@ -1,7 +1,9 @@
 #include "app/ui/WindowHub.h"
 
+#include "addressbook/ui/FriendForm.h"
 #include "app/ui/MainForm.h"
-
+#include "compose/ui/BackForm.h"
+#include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
@@ -11,7 +13,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-
 #include <QWidget>
 
 namespace app {
@@ -63,6 +64,14 @@ settings::IdpassForm *WindowHub::showIdpassForm()
     return form;
 }
 
+compose::BackForm *WindowHub::showBackForm()
+{
+    if (!m_backForm)
+        m_backForm = new compose::BackForm(m_mainWindow);
+    bringUp(m_backForm);
+    return m_backForm;
+}
+
 viewer::TyakuForm *WindowHub::tyakuForm()
 {
     if (!m_tyakuForm) {
@@ -73,6 +82,12 @@ viewer::TyakuForm *WindowHub::tyakuForm()
             host.setMainHelpText = [main](const QString &text) { main->helpTextBox()->setPlainText(text); };
         }
         m_tyakuForm = new viewer::TyakuForm(std::move(host), m_mainWindow);
+        connect(m_tyakuForm, &viewer::TyakuForm::replyRequested, this,
+                [this](const QString &subject, const QString &recipient, const QString &body) {
+                    showBackForm()->startReply(subject, recipient, body);
+                });
+        connect(m_tyakuForm, &viewer::TyakuForm::registerSenderRequested, this,
+                [this](const QString &sender) { showFriendForm()->setAddressText(sender); });
     }
     return m_tyakuForm;
 }
@@ -89,6 +104,38 @@ viewer::TyakuForm *WindowHub::loadedTyakuForm() const
     return m_tyakuForm;
 }
 
+bool WindowHub::helpDisplayOn() const
+{
+    const auto *main = qobject_cast<const MainForm *>(m_mainWindow);
+    return main && main->helpDisplayBox() && main->helpDisplayBox()->isChecked();
+}
+
+addressbook::FriendForm *WindowHub::showFriendForm()
+{
+    if (!m_friendForm)
+        m_friendForm = new addressbook::FriendForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_friendForm);
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::showWriteForm()
+{
+    if (!m_writeForm)
+        m_writeForm = new compose::WriteForm(helpDisplayOn(), m_mainWindow);
+    bringUp(m_writeForm);
+    return m_writeForm;
+}
+
+addressbook::FriendForm *WindowHub::loadedFriendForm() const
+{
+    return m_friendForm;
+}
+
+compose::WriteForm *WindowHub::loadedWriteForm() const
+{
+    return m_writeForm;
+}
+
 settings::SetForm *WindowHub::loadedSetForm() const
 {
     return m_setForm;
@@ -102,6 +149,11 @@ settings::OptionForm *WindowHub::loadedOptionForm() const
 settings::IdpassForm *WindowHub::loadedIdpassForm() const
 {
     return m_idpassForm;
+}
+
+compose::BackForm *WindowHub::loadedBackForm() const
+{
+    return m_backForm;
 }
 
 } // namespace app

@@ -5,6 +5,15 @@
 
 class QWidget;
 
+namespace addressbook {
+class FriendForm;
+} // namespace addressbook
+
+namespace compose {
+class BackForm;
+class WriteForm;
+} // namespace compose
+
 namespace settings {
 class IdpassForm;
 class OptionForm;
@@ -33,23 +42,39 @@ public:
     settings::IdpassForm *idpassForm();
     settings::IdpassForm *showIdpassForm();
 
+    // The reply window, created when it is not loaded.
+    compose::BackForm *showBackForm();
     // The received-mail viewer, created and loaded hidden when it is not
     // loaded (the mail check hands messages over through its fields).
     viewer::TyakuForm *tyakuForm();
     viewer::TyakuForm *showTyakuForm();
+    // The address book window; opened by the tool-bar key "Address" and by
+    // the viewer's sender registration.
+    addressbook::FriendForm *showFriendForm();
+    // The composer; opened by the tool-bar key "New".
+    compose::WriteForm *showWriteForm();
 
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
     [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
+    [[nodiscard]] compose::BackForm *loadedBackForm() const;
     [[nodiscard]] viewer::TyakuForm *loadedTyakuForm() const;
+    [[nodiscard]] addressbook::FriendForm *loadedFriendForm() const;
+    [[nodiscard]] compose::WriteForm *loadedWriteForm() const;
 
 private:
+    // The main window's help display box (Check1) is ticked.
+    [[nodiscard]] bool helpDisplayOn() const;
+
     QWidget *m_mainWindow;
     QPointer<settings::SetForm> m_setForm;
     QPointer<settings::OptionForm> m_optionForm;
     QPointer<settings::IdpassForm> m_idpassForm;
+    QPointer<compose::BackForm> m_backForm;
     QPointer<viewer::TyakuForm> m_tyakuForm;
+    QPointer<addressbook::FriendForm> m_friendForm;
+    QPointer<compose::WriteForm> m_writeForm;
 };
 
 } // namespace app

@@ -1,0 +1,12 @@
+#include "addressbook/BusinessCard.h"
+
+#include "common/FixedText.h"
+
+namespace addressbook {
+
+QString businessCardAddress(const QString &card, const QString &address)
+{
+    return card + QLatin1Char('<') + common::trimBlanks(address) + QLatin1Char('>');
+}
+
+} // namespace addressbook

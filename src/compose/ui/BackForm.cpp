@@ -1,0 +1,215 @@
+#include "compose/ui/BackForm.h"
+
+#include "common/FixedText.h"
+#include "common/Prompts.h"
+#include "common/TextHelpers.h"
+#include "compose/ui/AttachmentRow.h"
+#include "maillib/NMail.h"
+#include "receive/MailCheckState.h"
+#include "receive/MailRecord.h"
+#include "settings/AccountSettings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace compose {
+namespace {
+
+// Window measures are kept in twips, as the layout rules give them; 15 twips
+// make one pixel.
+constexpr int px(double twips)
+{
+    return int(twips / 15.0 + (twips < 0 ? -0.5 : 0.5));
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// The design size, in twips, of the window as it first opens.
+constexpr int DesignWidth = 9600;
+constexpr int DesignHeight = 8400;
+
+constexpr int FieldLeft = 1080;
+constexpr int AttachTop = 1280;
+constexpr int BoxHeight = 330;
+constexpr int BodyTop = 1700;
+
+QPushButton *addButton(QWidget *form, const QString &caption, const QString &name, const QString &accessibleName)
+{
+    auto *button = new QPushButton(caption, form);
+    button->setObjectName(name);
+    button->setAccessibleName(accessibleName);
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLineEdit *addField(QWidget *form, const QString &caption, const QString &name, int top, QLabel **label)
+{
+    auto *edit = new QLineEdit(form);
+    edit->setObjectName(name);
+    edit->setGeometry(twipsRect(FieldLeft, top, 6000, BoxHeight));
+    *label = new QLabel(caption, form);
+    (*label)->setObjectName(name + QStringLiteral("Label"));
+    (*label)->setGeometry(twipsRect(120, top + 30, FieldLeft - 160, BoxHeight - 30));
+    (*label)->setBuddy(edit);
+    edit->setAccessibleName(caption);
+    return edit;
+}
+
+} // namespace
+
+BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("BackForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("返事を書く"));
+
+    m_sendButton = addButton(this, QStringLiteral("    送信"), QStringLiteral("Command2"), QStringLiteral("送信"));
+    m_sendButton->setGeometry(twipsRect(120, 60, 1335, 375));
+    m_cancelButton = addButton(this, QStringLiteral("     送信中止"), QStringLiteral("Command3"), QStringLiteral("送信中止"));
+    m_cancelButton->setGeometry(twipsRect(1560, 60, 1455, 375));
+    m_pasteBodyButton = addButton(this, QStringLiteral("     本文に貼付"), QStringLiteral("Command4"), QStringLiteral("本文に貼付"));
+    m_pasteBodyButton->setGeometry(twipsRect(3120, 60, 1575, 375));
+
+    m_toText = addField(this, QStringLiteral("宛先"), QStringLiteral("ToText"), 520, &m_toLabel);
+    m_subjectText = addField(this, QStringLiteral("題名"), QStringLiteral("SubjectText"), 900, &m_subjectLabel);
+    m_attachments = new AttachmentRow(this, QStringLiteral("添付"), AttachmentRow::ListToggle::Absent);
+    m_attachLabel = new QLabel(QStringLiteral("添付File"), this);
+    m_attachLabel->setObjectName(QStringLiteral("AttachTextLabel"));
+    m_attachLabel->setGeometry(twipsRect(120, AttachTop + 30, FieldLeft - 160, BoxHeight - 30));
+    m_attachLabel->setBuddy(m_attachments->pathBox());
+    for (QPushButton *button : {m_attachments->attachButton(), m_attachments->addButton(), m_attachments->clearButton()}) {
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(true);
+    }
+
+    m_bodyText = new QTextEdit(this);
+    m_bodyText->setObjectName(QStringLiteral("BodyText"));
+    m_bodyText->setAccessibleName(QStringLiteral("本文"));
+    // The reply goes out as plain text; pasted formatting would only mislead.
+    m_bodyText->setAcceptRichText(false);
+
+    // The list of file names lies over the upper part of the body.
+    m_attachments->titleList()->raise();
+
+    setTabOrder(m_toText, m_subjectText);
+    setTabOrder(m_subjectText, m_bodyText);
+
+    connect(m_sendButton, &QPushButton::clicked, this, &BackForm::Command2_Click);
+    connect(m_cancelButton, &QPushButton::clicked, this, &BackForm::Command3_Click);
+    connect(m_pasteBodyButton, &QPushButton::clicked, this, &BackForm::Command4_Click);
+
+    resize(px(DesignWidth), px(DesignHeight));
+    Form_Load();
+    Form_Resize();
+}
+
+void BackForm::Form_Load()
+{
+    // The attachment row starts with its three buttons enabled and the list hidden.
+    QLineEdit *paths = m_attachments->pathBox();
+    paths->setGeometry(twipsRect(FieldLeft, AttachTop, 2800, BoxHeight));
+    m_attachments->titleList()->hide();
+}
+
+void BackForm::Form_Resize()
+{
+    // The rules speak of the outer size; without a frame it is the client size.
+    const QSize outer = isWindow() && frameGeometry().size().isValid() ? frameGeometry().size() : size();
+    const double w = outer.width() * 15.0;
+    const double h = outer.height() * 15.0;
+
+    m_bodyText->setGeometry(QRect(px(30), px(BodyTop), px(0.99 * w), px(0.74 * h)));
+    for (QLineEdit *box : {m_toText, m_subjectText}) {
+        QRect r = box->geometry();
+        r.setWidth(px(0.7 * w));
+        box->setGeometry(r);
+    }
+    const double attachWidth = 0.4 * w;
+    m_attachments->pathBox()->setGeometry(QRect(px(FieldLeft), px(AttachTop), px(attachWidth), px(BoxHeight)));
+    m_attachments->attachButton()->setGeometry(
+        QRect(px(attachWidth + 1240), px(AttachTop - 15), px(780), px(BoxHeight + 30)));
+    m_attachments->addButton()->setGeometry(QRect(px(attachWidth + 2060), px(AttachTop - 15), px(840), px(BoxHeight + 30)));
+    m_attachments->clearButton()->setGeometry(
+        QRect(px(attachWidth + 2940), px(AttachTop - 15), px(1020), px(BoxHeight + 30)));
+    m_attachments->titleList()->setGeometry(
+        QRect(px(FieldLeft), px(AttachTop + BoxHeight + 15), px(attachWidth), px(1500)));
+}
+
+void BackForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void BackForm::closeEvent(QCloseEvent *event)
+{
+    // A send holds the window until the mail layer returns.
+    if (m_sending) {
+        event->ignore();
+        return;
+    }
+    m_bodyText->clear();
+    QWidget::closeEvent(event);
+}
+
+void BackForm::startReply(const QString &subject, const QString &recipient, const QString &body)
+{
+    m_subjectText->setText(subject);
+    m_toText->setText(recipient);
+    m_bodyText->setPlainText(body);
+}
+
+void BackForm::Command2_Click()
+{
+    if (m_sending)
+        return;
+    if (receive::mailCheckRunning()) {
+        common::prompts().inform(QStringLiteral("メールの受信中です。受信が終わってから、もう一度「送信」を押して下さい。"),
+                                 QString(), common::PromptIcon::Information);
+        return;
+    }
+    const settings::AccountSettings &account = settings::accountSettings();
+    m_sending = true;
+    for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
+        button->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int result = maillib::NMailSmtpSendMail(account.SmtpServer, m_toText->text(), account.MailAddress,
+                                                  m_subjectText->text(), m_bodyText->toPlainText(),
+                                                  m_attachments->attachmentList());
+    QApplication::restoreOverrideCursor();
+    for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
+        button->setEnabled(true);
+    m_sending = false;
+
+    if (result < 0) {
+        common::prompts().inform(common::CutAtNul(maillib::NMailGetMessage()), QStringLiteral("送信エラー"),
+                                 common::PromptIcon::Warning);
+        // The reply stays as it is, so that it can be corrected and sent again.
+        return;
+    }
+    close();
+}
+
+void BackForm::Command3_Click()
+{
+    close();
+}
+
+void BackForm::Command4_Click()
+{
+    common::UserPrompts &prompts = common::prompts();
+    m_bodyText->setPlainText(prompts.clipboardText() + QStringLiteral("\r\n\r\n\r\n\r")
+                             + common::trimBlanks(receive::CurrentMailRecord.body));
+    prompts.setClipboardText(m_bodyText->toPlainText());
+    m_bodyText->setPlainText(common::trimBlanks(prompts.clipboardText()));
+}
+
+} // namespace compose
