@@ -114,14 +114,36 @@ QList<Segment> splitEncodedWords(const QByteArray &s)
     return segments;
 }
 
+// Control characters become blanks. A NUL ends the text, as every text the
+// layer hands out is read up to its first NUL.
 QString cleanControls(QString text)
 {
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul >= 0)
+        text.truncate(nul);
     for (QChar &c : text) {
         const char16_t u = c.unicode();
         if ((u < 0x20 && u != '\t') || u == 0x7F)
             c = QLatin1Char(' ');
     }
     return text;
+}
+
+// Where the raw ISO-2022-JP run that opens with the escape at i ends: just past
+// the escape back to ASCII, or the first byte JIS text cannot hold. -1 when no two-byte set opens at i.
+// Its bytes may be anything printable ('"', '(', '<', ',' ...) and are not syntax.
+qsizetype jisRunEnd(const QByteArray &s, qsizetype i)
+{
+    if (s[i] != '\x1b' || i + 1 >= s.size() || s[i + 1] != '$')
+        return -1;
+    for (qsizetype j = i + 2; j < s.size(); ++j) {
+        if (s[j] == '\x1b' && j + 2 < s.size() && s[j + 1] == '(')
+            return j + 3;
+        // A run missing its way back ends where JIS text cannot go on.
+        if (s[j] != '\x1b' && (s[j] < 0x21 || s[j] > 0x7E))
+            return j;
+    }
+    return s.size();
 }
 
 QString trimmed(const QString &text)
@@ -263,6 +285,11 @@ QByteArray readQuoted(const QByteArray &s, qsizetype *i)
 {
     QByteArray quoted;
     for (++*i; *i < s.size() && s[*i] != '"'; ++*i) {
+        if (const qsizetype end = jisRunEnd(s, *i); end > 0) {
+            quoted.append(s.mid(*i, end - *i));
+            *i = end - 1;
+            continue;
+        }
         if (s[*i] == '\\' && *i + 1 < s.size())
             ++*i;
         quoted.append(s[*i]);
@@ -298,17 +325,49 @@ QByteArray readAngleAddress(const QByteArray &s, qsizetype *i)
     return address;
 }
 
+// Characters that end an addr-spec or delimit mailboxes (RFC 5322 3.2.3
+// specials other than '@' and '.', and blanks).
+bool delimitsAddress(QChar c)
+{
+    static const QString delimiters = QStringLiteral("()<>[]:;\\,\" \t");
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || delimiters.contains(c);
+}
+
+// A display name as an RFC 5322 phrase: quoted, with '"' and '\' escaped,
+// when it holds a special character, so that no reader can take an address
+// or a second mailbox out of it. '.' is left bare, as real parsers read it.
+QString phrase(const QString &name)
+{
+    static const QString specials = QStringLiteral("()<>[]:;@\\,\"");
+    if (std::none_of(name.begin(), name.end(), [](QChar c) { return specials.contains(c); }))
+        return name;
+    QString quoted = QStringLiteral("\"");
+    for (QChar c : name) {
+        if (c == u'"' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    return quoted + u'"';
+}
+
+// One mailbox as a well-formed RFC 5322 mailbox in Unicode: "name <addr>"
+// with the name quoted when it needs it, or the bare address.
 QString formatMailbox(const Mailbox &box)
 {
-    const QString address = QString::fromLatin1(box.address.trimmed()).simplified().remove(u' ');
     if (!box.angle) {
-        // A bare addr-spec; the phrase collected is the address itself.
-        return decodeHeaderText(box.phrase).simplified();
+        // A bare addr-spec; the phrase collected is the address itself. Text
+        // that is not one (a name alone, say) is given as a phrase only, so
+        // that an address hidden in an encoded word is never taken for one.
+        const QString text = decodeHeaderText(box.phrase).simplified();
+        const bool addrSpec = text.count(u'@') == 1 && std::none_of(text.begin(), text.end(), delimitsAddress);
+        return addrSpec ? text : phrase(text);
     }
+    QString address = decodeUnlabelled(box.address);
+    address.removeIf(delimitsAddress);
     const QString name = decodeHeaderText(box.phrase).simplified();
     if (name.isEmpty())
         return address.isEmpty() ? QStringLiteral("<>") : address;
-    return name + QStringLiteral(" <") + address + u'>';
+    return phrase(name) + QStringLiteral(" <") + address + u'>';
 }
 
 } // namespace
@@ -348,7 +407,8 @@ QString decodeHeaderText(const QByteArray &raw)
 
 QString decodeAddressList(const QByteArray &raw)
 {
-    const QByteArray s = unfoldHeader(raw);
+    // The field ends at a NUL, as the display name would.
+    const QByteArray s = unfoldHeader(raw.left(raw.indexOf('\0') < 0 ? raw.size() : raw.indexOf('\0')));
     QList<Mailbox> boxes;
     Mailbox current;
     const auto finish = [&] {
@@ -358,6 +418,19 @@ QString decodeAddressList(const QByteArray &raw)
     };
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char c = s[i];
+        // Raw JIS text and encoded words belong to the display name whole,
+        // whatever their bytes look like, and are decoded as in Subject.
+        if (!current.angle) {
+            qsizetype end = jisRunEnd(s, i);
+            Segment word;
+            if (end < 0 && c == '=')
+                end = readEncodedWord(s, i, &word);
+            if (end > 0) {
+                current.phrase.append(s.mid(i, end - i));
+                i = end - 1;
+                continue;
+            }
+        }
         if (c == '"') {
             // Encoded words inside the quotes are decoded too, as common mail
             // software writes them there.

@@ -225,6 +225,21 @@ QString trimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+QString mailboxAddress(const QString &text)
+{
+    initGMime();
+    GMimeParserOptions *options = g_mime_parser_options_get_default();
+    GObjectPtr<InternetAddressList> list(internet_address_list_parse(options, text.toUtf8().constData()));
+    if (!list || internet_address_list_length(list.get()) != 1)
+        return {};
+    InternetAddress *address = internet_address_list_get_address(list.get(), 0);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address))
+        return {};
+    const char *addrSpec = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
+    const QString result = addrSpec ? QString::fromUtf8(addrSpec) : QString();
+    return checkMailbox(result) == AddressProblem::None ? result : QString();
+}
+
 AddressProblem checkMailbox(const QString &address)
 {
     if (address.isEmpty())

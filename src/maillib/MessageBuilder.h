@@ -43,6 +43,14 @@ enum class AddressProblem {
 // characters that delimit addresses or parameters ("<", ">", ",", ";", blanks...).
 [[nodiscard]] AddressProblem checkMailbox(const QString &address);
 
+// The addr-spec of the one mailbox text names ("a@example.jp",
+// "名前 <a@example.jp>", "\"x <evil@example.com>\" <a@example.jp>"), read with
+// GMime's address parser, so that a display name can never supply the address;
+// an internationalised domain comes back in its ASCII form. Empty when text
+// names no mailbox, a group or more than one mailbox, or an address that
+// fails checkMailbox.
+[[nodiscard]] QString mailboxAddress(const QString &text);
+
 // Removes the blanks (U+0020) around an address, as a typed address may carry them.
 [[nodiscard]] QString trimBlanks(const QString &text);
 

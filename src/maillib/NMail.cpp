@@ -2,7 +2,13 @@
 
 #include "maillib/Pop3Registry.h"
 
+#include <QEventLoop>
+
 #include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
 
 namespace maillib {
 
@@ -15,7 +21,11 @@ struct LayerState
     int textSize = 8192;
     int timeoutMs = 60000;
     bool curlStarted = false;
+    bool userInput = false;
+    std::vector<QEventLoop *> waits;
 };
+
+std::atomic<quint64> cancelCounter{0};
 
 LayerState &state()
 {
@@ -56,9 +66,22 @@ void NMailSetOption(int option, int value)
         if (value > 0)
             s.timeoutMs = value;
         break;
+    case NMailOptionUserInput:
+        s.userInput = value != 0;
+        break;
     default:
         break;
     }
+}
+
+void NMailCancel()
+{
+    LayerState &s = state();
+    if (s.waits.empty())
+        return;
+    ++cancelCounter;
+    for (QEventLoop *loop : s.waits)
+        loop->quit();
 }
 
 QString NMailGetMessage()
@@ -86,6 +109,33 @@ int textSize()
 int timeoutMilliseconds()
 {
     return state().timeoutMs;
+}
+
+bool userInputDuringWaits()
+{
+    return state().userInput;
+}
+
+quint64 cancelGeneration()
+{
+    return cancelCounter.load();
+}
+
+CancellableWait::CancellableWait(QEventLoop *loop)
+    : m_loop(loop)
+{
+    state().waits.push_back(loop);
+}
+
+CancellableWait::~CancellableWait()
+{
+    std::vector<QEventLoop *> &waits = state().waits;
+    waits.erase(std::remove(waits.begin(), waits.end(), m_loop), waits.end());
+}
+
+QString cancelledText()
+{
+    return QStringLiteral("メールの処理を中止しました。");
 }
 
 } // namespace detail

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QEventLoop;
+
 #include <functional>
 #include <memory>
 #include <utility>
@@ -28,7 +30,18 @@ enum NMailOption : int {
     // Milliseconds a connection attempt, a TLS handshake or a stalled transfer
     // may take before the call gives up. Default 60000.
     NMailOptionTimeoutMs = 2,
+    // 1 lets user input events through while a call waits (the caller keeps
+    // the rest of the program from starting other work itself); 0, the
+    // default, holds them back. Re-entrant calls are refused either way.
+    NMailOptionUserInput = 3,
 };
+
+// Asks every mail call that is waiting to return as soon as possible with
+// NMailErrorCancelled; callable from an event handled during a wait (a stop
+// button's click). A POP3 session whose call was stopped is unusable
+// afterwards, and NMailPop3Close on it sends nothing, so no deletion is
+// committed. Has no effect when no call is waiting.
+void NMailCancel();
 
 // Opens a POP3 connection to server ("host", "host:port", "pop3s://host[:port]").
 // Returns a handle, or -1 (NMailGetMessage tells why).
@@ -59,6 +72,9 @@ int NMailPop3DeleteMail(int handle, int number);
 // Returns 1 when the server acknowledged QUIT; a negative code means nothing
 // marked for deletion was deleted.
 int NMailPop3Close(int handle);
+
+// Octets received on this session so far (for progress), or a negative code.
+qint64 NMailPop3ReceivedBytes(int handle);
 
 // Writes the attachments of a message into folder (a path with a closing
 // separator). messageText is the header block and body as the system passes
@@ -99,6 +115,12 @@ enum NMailError : int {
     NMailErrorHandle = -9,
     // Another mail call is still running (a window event arrived while it waited).
     NMailErrorBusy = -10,
+    // The call was stopped by NMailCancel.
+    NMailErrorCancelled = -11,
+    // The server refused this one message (-ERR to RETR); the session goes on,
+    // the other messages can still be fetched and deleted, and NMailPop3Close
+    // commits their deletions. The refused message stays on the server.
+    NMailErrorMessageRefused = -12,
 };
 
 namespace detail {
@@ -120,6 +142,25 @@ LastFetched &lastFetched();
 // The current values of NMailOptionTextSize and NMailOptionTimeoutMs.
 int textSize();
 int timeoutMilliseconds();
+// Whether waits let user input through (NMailOptionUserInput).
+bool userInputDuringWaits();
+// Counts NMailCancel requests. A wait remembers the value when it starts and
+// stops once it has changed; the counter may be read from any thread.
+quint64 cancelGeneration();
+// Registers the event loop a wait is turning, so that NMailCancel can end it.
+class CancellableWait
+{
+public:
+    explicit CancellableWait(QEventLoop *loop);
+    ~CancellableWait();
+    CancellableWait(const CancellableWait &) = delete;
+    CancellableWait &operator=(const CancellableWait &) = delete;
+
+private:
+    QEventLoop *m_loop;
+};
+// The text of a call stopped by NMailCancel.
+QString cancelledText();
 } // namespace detail
 
 } // namespace maillib

@@ -222,6 +222,15 @@ int NMailPop3DeleteMail(int handle, int number)
     });
 }
 
+qint64 NMailPop3ReceivedBytes(int handle)
+{
+    // Only reads a counter, so it is answered even while another call waits.
+    Pop3Session *session = sessionFor(handle);
+    if (!session)
+        return NMailErrorHandle;
+    return session->receivedBytes();
+}
+
 int NMailPop3Close(int handle)
 {
     BusyGuard guard;

@@ -88,6 +88,15 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
         return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
     request.to = trimBlanks(to);
     request.from = trimBlanks(from);
+    // The recipient may be written with a display name (the reply window
+    // passes a received sender on); the address is what the parser finds in
+    // the angle brackets, never text of the name.
+    if (checkMailbox(request.to) == AddressProblem::Malformed) {
+        const QString address = mailboxAddress(request.to);
+        if (address.isEmpty() || checkMailbox(address) != AddressProblem::None)
+            return fail(NMailErrorBadArgument, addressError(AddressProblem::Malformed, request.to, true));
+        request.to = address;
+    }
     if (const QString e = addressError(checkMailbox(request.to), request.to, true); !e.isEmpty())
         return fail(NMailErrorBadArgument, e);
     if (const QString e = addressError(checkMailbox(request.from), request.from, false); !e.isEmpty())
@@ -118,6 +127,10 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     request.ehloName = ehloName();
     const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
     request.timeouts = {seconds, seconds, seconds};
+    // Also a bound on the whole send: the time-out plus the message at 16 KiB/s.
+    request.timeouts.overallMs = detail::timeoutMilliseconds() + qint64(request.message.size()) * 1000 / (16 * 1024);
+    const quint64 generation = detail::cancelGeneration();
+    request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
     const SmtpResult result = sendSmtp(request);
     detail::setLastError(result.error);
     return result.code;

@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QSslSocket>
 
+#include <limits>
+
 namespace maillib {
 
 namespace {
@@ -26,9 +28,18 @@ constexpr qsizetype MaxStatusLine = 64 * 1024;
 // Bound for the multi-line replies that are not messages (CAPA, LIST).
 constexpr qsizetype MaxListing = 64 * 1024 * 1024;
 
+// Longest piece of a server's line quoted in an error text.
+constexpr qsizetype MaxQuotedReply = 200;
+
 QString serverText(const QByteArray &line)
 {
-    QString text = QString::fromUtf8(line);
+    QString text = QString::fromUtf8(line.left(MaxQuotedReply * 4));
+    if (text.size() > MaxQuotedReply) {
+        qsizetype cut = MaxQuotedReply;
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut;
+        text = text.left(cut) + QStringLiteral("…");
+    }
     for (QChar &c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u' ';
@@ -99,6 +110,10 @@ Pop3Session::Pop3Session(Pop3Settings settings, QObject *parent)
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         fail(NMailErrorTimeout, QStringLiteral("POP3 サーバーから応答がないため、処理を打ち切りました。"));
+    });
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, [this] {
+        fail(NMailErrorTimeout, QStringLiteral("POP3 サーバーの応答が遅すぎるため、処理を打ち切りました。"));
     });
 }
 
@@ -258,17 +273,45 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
         fail(NMailErrorProtocol, withReply(QStringLiteral("POP3 サーバーの応答が不正です。"), stat->status));
         return false;
     }
-    m_count = count;
-    m_sizes.assign(static_cast<size_t>(count), -1);
+    // The count is only believed as far as the listing bears it out; nothing
+    // is sized from it before that (a hostile STAT could claim billions).
+    if (count > m_settings.maxMessages) {
+        fail(NMailErrorProtocol,
+             withReply(QStringLiteral("POP3 サーバーが知らせたメールの数（%1 通）が多すぎるため、受信できません。"
+                                      "一度に受信できるのは %2 通までです。")
+                           .arg(count)
+                           .arg(m_settings.maxMessages),
+                       stat->status));
+        return false;
+    }
+    std::vector<qint64> sizes(static_cast<size_t>(count), -1);
+    int listed = 0;
+    bool consistent = true;
     for (const QByteArray &line : list->data.split('\n')) {
-        const QList<QByteArray> words = line.trimmed().split(' ');
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        const QList<QByteArray> words = trimmed.split(' ');
         bool numberOk = false;
         bool sizeOk = false;
         const int number = words.value(0).toInt(&numberOk);
         const qint64 size = words.value(1).toLongLong(&sizeOk);
-        if (numberOk && sizeOk && number >= 1 && number <= count && size >= 0)
-            m_sizes[number - 1] = size;
+        if (!numberOk || !sizeOk || number < 1 || number > count || size < 0 || sizes[number - 1] >= 0) {
+            consistent = false;
+            break;
+        }
+        sizes[number - 1] = size;
+        ++listed;
     }
+    if (!consistent || listed != count) {
+        fail(NMailErrorProtocol,
+             withReply(QStringLiteral("POP3 サーバーが知らせたメールの数（%1 通）と一覧が合わないため、受信を中止しました。")
+                           .arg(count),
+                       stat->status));
+        return false;
+    }
+    m_count = count;
+    m_sizes = std::move(sizes);
     return true;
 }
 
@@ -311,8 +354,12 @@ bool Pop3Session::retrieve(int number, QByteArray *message)
     CommandPtr retr = it->second;
     if (m_pipelining)
         prefetchAfter(number);
-    if (!waitFor(retr))
+    if (!waitFor(retr)) {
+        // A refused message is asked for afresh should the caller try again.
+        if (!isFailed())
+            m_retrs.erase(number);
         return false;
+    }
     if (message)
         *message = retr->data;
     m_retrieved.insert(number);
@@ -401,6 +448,7 @@ void Pop3Session::abort()
     if (m_state != State::Failed)
         m_state = State::Closed;
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     m_pending.clear();
     m_retrs.clear();
     if (m_socket)
@@ -431,8 +479,17 @@ bool Pop3Session::drain()
 
 bool Pop3Session::waitFor(const CommandPtr &command)
 {
-    if (!waitFor([&command] { return command->done; }))
+    if (!waitFor([&command] { return command->done; }, command.get()))
         return false;
+    if (!command->ok && command->kind == Retr) {
+        // One message refused; the session goes on.
+        refuse(NMailErrorMessageRefused,
+               withReply(QStringLiteral("メール番号 %1 をサーバーが送らなかったため、受信できませんでした。"
+                                        "このメールはサーバーに残っています。")
+                             .arg(command->number),
+                         command->status));
+        return false;
+    }
     if (!command->ok && command->kind != Capa) {
         // finishStatus() has already ended the session; this is its report.
         return false;
@@ -440,18 +497,48 @@ bool Pop3Session::waitFor(const CommandPtr &command)
     return true;
 }
 
-bool Pop3Session::waitFor(const std::function<bool()> &done)
+qint64 Pop3Session::octetsExpected(const Command *until) const
 {
+    qint64 octets = 0;
+    for (const CommandPtr &command : m_pending) {
+        if (command->kind == Retr) {
+            const qint64 listed = qBound<qint64>(0, messageSize(command->number), m_settings.maxMessageBytes);
+            octets += qMax<qint64>(0, listed - command->data.size());
+        }
+        if (command.get() == until)
+            break;
+    }
+    return octets;
+}
+
+bool Pop3Session::waitFor(const std::function<bool()> &done, const Command *until)
+{
+    if (m_state != State::Failed && !done()) {
+        const qint64 rate = qMax<qint64>(1, m_settings.minBytesPerSecond);
+        // Twice the stall time-out, so that a server that is merely silent is
+        // reported as such, plus the octets still expected at the lowest rate.
+        const qint64 budget = 2 * qint64(m_settings.timeoutMs) + octetsExpected(until) * 1000 / rate;
+        m_deadlineTimer.start(int(qMin<qint64>(budget, std::numeric_limits<int>::max())));
+    }
+    const quint64 generation = detail::cancelGeneration();
+    const QEventLoop::ProcessEventsFlags flags =
+        detail::userInputDuringWaits() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     while (m_state != State::Failed && !done()) {
+        if (detail::cancelGeneration() != generation) {
+            fail(NMailErrorCancelled, detail::cancelledText());
+            break;
+        }
         QEventLoop loop;
+        const detail::CancellableWait cancellable(&loop);
         m_waitLoop = &loop;
         m_stallTimer.start(m_settings.timeoutMs);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(flags);
         m_waitLoop = nullptr;
         if (m_state == State::Closed && !done())
             break;
     }
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     return m_state != State::Failed && done();
 }
 
@@ -468,7 +555,9 @@ void Pop3Session::onReadyRead()
 {
     if (!m_socket)
         return;
+    const qsizetype before = m_in.size();
     m_in.append(m_socket->readAll());
+    m_receivedBytes += m_in.size() - before;
     processInput();
     progress();
 }
@@ -555,7 +644,7 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
             command.done = true;
         } else if (command.kind == Retr) {
             // Room for the listed size, within reason: the list may lie.
-            const qint64 listed = qMin(messageSize(command.number), qMin<qint64>(m_settings.maxMessageBytes, 32 << 20));
+            const qint64 listed = qMin(messageSize(command.number), qMin(m_settings.maxMessageBytes, m_settings.prefetchBytes));
             if (listed > 0)
                 command.data.reserve(static_cast<qsizetype>(listed));
         }
@@ -567,7 +656,8 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         return false;
     }
     command.done = true;
-    if (command.kind == Capa)
+    // CAPA may be unknown; a refused message is reported to whoever asks for it.
+    if (command.kind == Capa || command.kind == Retr)
         return true;
 
     QString text;
@@ -654,6 +744,7 @@ void Pop3Session::fail(int code, const QString &text)
     m_errorCode = code;
     m_errorText = text;
     m_stallTimer.stop();
+    m_deadlineTimer.stop();
     for (const CommandPtr &command : m_pending)
         command->done = true;
     m_pending.clear();

@@ -33,6 +33,12 @@ struct Pop3Settings
     // Read-ahead when pipelining: messages and listed bytes in flight.
     int prefetchMessages = 32;
     qint64 prefetchBytes = qint64(16) * 1024 * 1024;
+    // Every call also has an overall deadline, so that a server trickling its
+    // reply just fast enough to dodge timeoutMs cannot keep it waiting: the
+    // time-out twice plus the octets still expected at this rate.
+    qint64 minBytesPerSecond = 16 * 1024;
+    // Most messages a mailbox may hold (what the received-mail store can take).
+    int maxMessages = 32767;
     // TLS settings; the process default (system CA store) when unset.
     std::optional<QSslConfiguration> ssl;
 };
@@ -46,10 +52,11 @@ enum class Pop3Login {
 // RFC 2449 and STLS from RFC 2595). Every call blocks until the server has
 // answered but keeps the thread's event loop turning, with user input held back.
 //
-// Any -ERR (to CAPA aside), a dropped connection, a time-out or a malformed
-// reply ends the session at once without QUIT, so nothing marked for deletion
-// is committed, and the session never reconnects: message numbers stay those
-// of the login. When the server offers PIPELINING, the next messages are
+// An -ERR to RETR refuses that one message (NMailErrorMessageRefused) and the
+// session goes on. Any other -ERR (to CAPA aside), a dropped connection, a
+// time-out, a stop request (NMailCancel) or a malformed reply ends the session
+// at once without QUIT, so nothing marked for deletion is committed, and the
+// session never reconnects: message numbers stay those of the login. When the server offers PIPELINING, the next messages are
 // requested while the caller works on the current one and deletions are sent
 // without waiting; their outcome is reported by the next call at the latest.
 class Pop3Session : public QObject
@@ -86,6 +93,8 @@ public:
     [[nodiscard]] bool pipelining() const { return m_pipelining; }
     [[nodiscard]] QStringList capabilities() const { return m_capabilities; }
     [[nodiscard]] QByteArray greeting() const { return m_greeting; }
+    // Octets received from the server so far.
+    [[nodiscard]] qint64 receivedBytes() const { return m_receivedBytes; }
 
     // The NMailError code and the user's text of the last failed call.
     [[nodiscard]] int errorCode() const { return m_errorCode; }
@@ -97,8 +106,11 @@ private:
     using CommandPtr = std::shared_ptr<Command>;
 
     CommandPtr send(const QByteArray &line, int kind, int number = 0);
-    bool waitFor(const std::function<bool()> &done);
+    // Waits until done() holds; until, when given, is the last pending
+    // command whose reply must have arrived by then (for the deadline).
+    bool waitFor(const std::function<bool()> &done, const Command *until = nullptr);
     bool waitFor(const CommandPtr &command);
+    qint64 octetsExpected(const Command *until) const;
     bool drain();
     bool readCapabilities();
     bool startTls();
@@ -124,6 +136,8 @@ private:
     QSslSocket *m_socket = nullptr;
     QEventLoop *m_waitLoop = nullptr;
     QTimer m_stallTimer;
+    QTimer m_deadlineTimer;
+    qint64 m_receivedBytes = 0;
     State m_state = State::Idle;
     bool m_pipelining = false;
     bool m_quitSent = false;

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <climits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -151,6 +152,8 @@ SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request
         return refusal(t);
     const QString where = request.server.hostAndPort();
     switch (rc) {
+    case CURLE_ABORTED_BY_CALLBACK:
+        return failure(NMailErrorCancelled, QStringLiteral("メールの送信を中止しました。"));
     case CURLE_COULDNT_RESOLVE_HOST:
         return failure(NMailErrorConnect,
                        QStringLiteral("SMTPサーバー「%1」が見つかりません。サーバー名を確認して下さい。")
@@ -190,6 +193,12 @@ void initCurl()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+int progressCallback(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto *request = static_cast<const SmtpRequest *>(userData);
+    return request->cancelled && request->cancelled() ? 1 : 0;
 }
 
 // The transfer itself; runs on the worker thread.
@@ -232,6 +241,11 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(request.timeouts.responseSeconds));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(request.timeouts.stallSeconds));
+    if (request.timeouts.overallMs > 0)
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(qMin<qint64>(request.timeouts.overallMs, LONG_MAX)));
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progressCallback);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<SmtpRequest *>(&request));
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     // OpenSSL's own variables name another CA store, as a test or a site may.
@@ -282,8 +296,15 @@ SmtpResult sendSmtp(const SmtpRequest &request)
         done = true;
         QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    if (!done)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    {
+        // A stop request ends the loop early; the transfer notices it at its
+        // next progress call and the loop turns until it has.
+        const detail::CancellableWait cancellable(&loop);
+        const QEventLoop::ProcessEventsFlags flags =
+            detail::userInputDuringWaits() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+        while (!done)
+            loop.exec(flags);
+    }
     worker.join();
     return result;
 }

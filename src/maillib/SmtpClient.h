@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "maillib/SmtpServerName.h"
 
 #include <QByteArray>
@@ -16,6 +18,7 @@ struct SmtpTimeouts
     int connectSeconds = 30;  // TCP connect and TLS handshake
     int responseSeconds = 60; // longest wait for one server reply
     int stallSeconds = 60;    // longest time without a byte moving while data is sent
+    qint64 overallMs = 0;     // longest the whole send may take; 0 = no bound
 };
 
 struct SmtpRequest
@@ -28,6 +31,8 @@ struct SmtpRequest
     QByteArray message; // the whole message, CRLF line ends
     QByteArray ehloName = "localhost";
     SmtpTimeouts timeouts;
+    // Asked from the transfer's thread now and then; true stops the send (NMailErrorCancelled).
+    std::function<bool()> cancelled;
 };
 
 struct SmtpResult

@@ -1,6 +1,7 @@
 #include "maillib/Charset.h"
 #include "maillib/HeaderText.h"
 #include "maillib/HtmlText.h"
+#include "maillib/MessageBuilder.h"
 #include "maillib/MimeDecoder.h"
 
 #include <QTest>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void headerText();
     void addresses_data();
     void addresses();
+    void senderIsOneWellFormedMailbox_data();
+    void senderIsOneWellFormedMailbox();
     void parameters_data();
     void parameters();
     void html_data();
@@ -141,6 +144,7 @@ void TestMimeDecoder::headerText_data()
     QTest::newRow("raw-latin1") << QByteArray("Ver\xE3o") << QStringLiteral("Verão");
     QTest::newRow("unknown-encoding-kept") << QByteArray("=?UTF-8?X?abc?=") << QStringLiteral("=?UTF-8?X?abc?=");
     QTest::newRow("unterminated-word-kept") << QByteArray("=?UTF-8?B?44GC") << QStringLiteral("=?UTF-8?B?44GC");
+    QTest::newRow("nul-ends-the-text") << QByteArray("before\0after", 12) << QStringLiteral("before");
     QTest::newRow("line-break-inside-becomes-blank") << QByteArray("=?UTF-8?Q?a=0D=0Ab?=") << QStringLiteral("a  b");
     QTest::newRow("trimmed") << QByteArray("  hello \t") << QStringLiteral("hello");
 }
@@ -158,7 +162,7 @@ void TestMimeDecoder::addresses_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("name-addr") << QByteArray("Foo Bar <foo@example.com>") << QStringLiteral("Foo Bar <foo@example.com>");
     QTest::newRow("quoted-name") << QByteArray("\"Bar, Foo\" <foo@example.com>")
-                                 << QStringLiteral("Bar, Foo <foo@example.com>");
+                                 << QStringLiteral("\"Bar, Foo\" <foo@example.com>");
     QTest::newRow("comment-dropped") << QByteArray("foo@example.com (Foo Bar)") << QStringLiteral("foo@example.com");
     QTest::newRow("encoded-name") << QByteArray("=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?= <t@example.jp>")
                                   << QStringLiteral("テスト <t@example.jp>");
@@ -180,6 +184,41 @@ void TestMimeDecoder::addresses()
     QFETCH(QByteArray, raw);
     QFETCH(QString, expected);
     QCOMPARE(maillib::decodeAddressList(raw), expected);
+}
+
+// The sender comes back as a mailbox whose address only its angle brackets
+// supply (what the SMTP side reads out of it), decoded as leniently as Subject.
+void TestMimeDecoder::senderIsOneWellFormedMailbox_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("name-with-address") << QByteArray("=?UTF-8?B?5oKqPyA8ZXZpbEB4Pg==?= <a@b.jp>")
+                                       << QStringLiteral("\"悪? <evil@x>\" <a@b.jp>") << QStringLiteral("a@b.jp");
+    QTest::newRow("name-with-quotes") << QByteArray("=?UTF-8?B?YSIgPGV2aWxAeD4gIg==?= <a@b.jp>")
+                                      << QStringLiteral("\"a\\\" <evil@x> \\\"\" <a@b.jp>") << QStringLiteral("a@b.jp");
+    QTest::newRow("address-only-in-word") << QByteArray("=?UTF-8?B?PGV2aWxAeD4=?=") << QStringLiteral("\"<evil@x>\"")
+                                          << QString();
+    QTest::newRow("raw-jis-name") << QByteArray("\x1b$B:4F#\x1b(B <sato@example.jp>")
+                                  << QStringLiteral("佐藤 <sato@example.jp>") << QStringLiteral("sato@example.jp");
+    QTest::newRow("raw-jis-in-quotes") << QByteArray("\"\x1b$B:4F#\x1b(B\" <sato@example.jp>")
+                                       << QStringLiteral("佐藤 <sato@example.jp>") << QStringLiteral("sato@example.jp");
+    QTest::newRow("q-word-with-comma") << QByteArray("=?UTF-8?Q?Sato,_=E4=BD=90?= <sato@example.jp>")
+                                       << QStringLiteral("\"Sato, 佐\" <sato@example.jp>") << QStringLiteral("sato@example.jp");
+    QTest::newRow("nul-ends-it") << QByteArray("Sato <sato@example.jp>\0 <evil@x>", 32) << QStringLiteral("Sato <sato@example.jp>")
+                                 << QStringLiteral("sato@example.jp");
+    QTest::newRow("idn") << QByteArray("=?UTF-8?B?5L2Q6Jek?= <sato@\xE4\xBE\x8B.jp>") << QStringLiteral("佐藤 <sato@例.jp>")
+                         << QStringLiteral("sato@xn--fsq.jp");
+}
+
+void TestMimeDecoder::senderIsOneWellFormedMailbox()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, expected);
+    QFETCH(QString, address);
+    const maillib::DecodedMail mail = maillib::decodeMail("From: " + raw + "\r\nSubject: s\r\n\r\nbody\r\n");
+    QCOMPARE(mail.from, expected);
+    QCOMPARE(maillib::mailboxAddress(mail.from), address);
 }
 
 void TestMimeDecoder::parameters_data()

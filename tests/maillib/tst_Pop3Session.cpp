@@ -225,7 +225,7 @@ private Q_SLOTS:
         FakePop3Server server;
         server.messages = {"Subject: 1\r\n\r\n1\r\n", "Subject: 2\r\n\r\n2\r\n", "Subject: 3\r\n\r\n3\r\n"};
         server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
-            if (command == "RETR 2")
+            if (command == "DELE 1")
                 return FakePop3Server::Reply{"-ERR Mailbox is locked.\r\n"};
             return std::nullopt;
         };
@@ -234,14 +234,11 @@ private Q_SLOTS:
         QVERIFY(session.login("alice", "tanstaaf", Pop3Login::UserPass));
         QByteArray raw;
         QVERIFY(session.retrieve(1, &raw));
-        // Message 2 is already on its way, so its failure may be reported
-        // here or by the next call; either way the session is over.
-        (void)session.markDeleted(1);
-        QVERIFY(!session.retrieve(2, &raw));
+        QVERIFY(!session.markDeleted(1));
         QCOMPARE(session.errorCode(), int(maillib::NMailErrorProtocol));
         QVERIFY(session.errorText().endsWith(QStringLiteral("\n-ERR Mailbox is locked.")));
         QVERIFY(session.isFailed());
-        // Nothing more reaches the server, and the deletion is never committed.
+        // Nothing more reaches the server, and no deletion is ever committed.
         const qsizetype sent = server.commands.size();
         QVERIFY(!session.retrieve(3, &raw));
         QVERIFY(!session.markDeleted(3));
@@ -250,6 +247,108 @@ private Q_SLOTS:
         QCOMPARE(server.commands.size(), sent);
         QVERIFY(!server.commands.contains("QUIT"));
         QVERIFY(server.committed.isEmpty());
+    }
+
+    // One message the server will not send fails alone: the others are
+    // fetched, their deletions are committed at QUIT and the caller is told.
+    void refusedMessageFailsOnlyItself_data()
+    {
+        QTest::addColumn<bool>("pipelining");
+        QTest::newRow("lock-step") << false;
+        QTest::newRow("pipelining") << true;
+    }
+
+    void refusedMessageFailsOnlyItself()
+    {
+        QFETCH(bool, pipelining);
+        FakePop3Server server;
+        if (pipelining)
+            server.capabilities.append("PIPELINING");
+        for (int i = 1; i <= 5; ++i)
+            server.messages.append("Subject: " + QByteArray::number(i) + "\r\n\r\nbody\r\n");
+        server.hook = [](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "RETR 3")
+                return FakePop3Server::Reply{"-ERR " + QByteArray(5000, 'x') + "\r\n"};
+            return std::nullopt;
+        };
+        const int handle = maillib::NMailPop3Connect(server.address());
+        QVERIFY(handle > 0);
+        QCOMPARE(maillib::NMailPop3Authenticate(handle, "alice", "tanstaaf", 0), 5);
+        QList<int> results;
+        for (int number = 1; number <= 5; ++number) {
+            QString subject;
+            const int result = maillib::NMailPop3GetMail(handle, number, &subject, nullptr, nullptr, nullptr, nullptr);
+            results.append(result);
+            if (result == 1) {
+                QCOMPARE(subject, QString::number(number));
+                QCOMPARE(maillib::NMailPop3DeleteMail(handle, number), 1);
+            } else {
+                // The server's overlong line is quoted only in part.
+                QVERIFY(maillib::NMailGetMessage().size() < 400);
+                QCOMPARE(maillib::NMailPop3DeleteMail(handle, number), int(maillib::NMailErrorBadArgument));
+            }
+        }
+        QCOMPARE(results, QList<int>({1, 1, int(maillib::NMailErrorMessageRefused), 1, 1}));
+        QVERIFY(maillib::NMailPop3ReceivedBytes(handle) > 4 * server.messages[0].size());
+        QCOMPARE(maillib::NMailPop3Close(handle), 1);
+        QCOMPARE(server.committed, QList<int>({1, 2, 4, 5}));
+    }
+
+    // Servers that would keep a call waiting for ever, or make it allocate for
+    // a mailbox that is not there, end the session with a Japanese reason.
+    void hostileServersEndTheSession_data()
+    {
+        QTest::addColumn<QByteArray>("statReply");
+        QTest::addColumn<bool>("trickle");
+        QTest::addColumn<int>("cancelAfterMs");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        const int protocol = maillib::NMailErrorProtocol;
+        QTest::newRow("absurd count") << QByteArray("+OK 2147483647 0") << false << 0 << protocol
+                                      << QStringLiteral("POP3 サーバーが知らせたメールの数（2147483647 通）が多すぎる");
+        QTest::newRow("count not listed") << QByteArray("+OK 3 90") << false << 0 << protocol
+                                          << QStringLiteral("POP3 サーバーが知らせたメールの数（3 通）と一覧が合わない");
+        QTest::newRow("trickle past deadline")
+            << QByteArray() << true << 0 << int(maillib::NMailErrorTimeout)
+            << QStringLiteral("POP3 サーバーの応答が遅すぎるため、処理を打ち切りました。");
+        QTest::newRow("trickle stopped") << QByteArray() << true << 300 << int(maillib::NMailErrorCancelled)
+                                         << QStringLiteral("メールの処理を中止しました。");
+    }
+
+    void hostileServersEndTheSession()
+    {
+        QFETCH(QByteArray, statReply);
+        QFETCH(bool, trickle);
+        QFETCH(int, cancelAfterMs);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        FakePop3Server server;
+        server.messages = {"Subject: 1\r\n\r\n" + QByteArray(2000, 'x') + "\r\n"};
+        server.hook = [&](const QByteArray &command) -> std::optional<FakePop3Server::Reply> {
+            if (command == "STAT" && !statReply.isEmpty())
+                return FakePop3Server::Reply{statReply + "\r\n"};
+            if (command == "RETR 1" && trickle) {
+                // A byte every 40 ms: never a stall, but never done either.
+                server.chunkSize = 1;
+                server.chunkIntervalMs = 40;
+            }
+            return std::nullopt;
+        };
+        // A stop request waits for the far longer stall time-out to lose.
+        maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, cancelAfterMs > 0 ? 20000 : 400);
+        const int handle = maillib::NMailPop3Connect(server.address());
+        QVERIFY(handle > 0);
+        int result = maillib::NMailPop3Authenticate(handle, "alice", "tanstaaf", 0);
+        if (result > 0) {
+            if (cancelAfterMs > 0)
+                QTimer::singleShot(cancelAfterMs, [] { maillib::NMailCancel(); });
+            result = maillib::NMailPop3GetMail(handle, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
+        maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, 60000);
+        QCOMPARE(result, code);
+        QVERIFY2(maillib::NMailGetMessage().startsWith(text), qPrintable(maillib::NMailGetMessage()));
+        QVERIFY(maillib::NMailPop3Close(handle) < 0);
+        QVERIFY(!server.commands.contains("QUIT"));
     }
 
     void droppedConnectionIsReportedNotRetried()

@@ -190,6 +190,28 @@ private Q_SLOTS:
         QCOMPARE(sink.connectionCount(), 0);
     }
 
+    // A recipient written with a display name (a received sender passed on)
+    // goes to the address in its angle brackets, whatever the name holds.
+    void recipientIsTheAngleAddress_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::newRow("plain-name") << QStringLiteral("山田 花子 <hanako@example.jp>");
+        QTest::newRow("hostile-name") << QStringLiteral("\"悪? <evil@example.org>\" <hanako@example.jp>");
+    }
+    void recipientIsTheAngleAddress()
+    {
+        QFETCH(QString, to);
+        SmtpSink sink;
+        QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
+        QCOMPARE(NMailSmtpSendMail(local(sink), to, QStringLiteral("taro@example.jp"), QStringLiteral("s"),
+                                   QStringLiteral("b"), QString()),
+                 0);
+        const auto received = sink.waitForMessages(1);
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(strings(received.first().envelope.value(QStringLiteral("rcpt_tos"))),
+                 QStringList{QStringLiteral("hanako@example.jp")});
+    }
+
     void transportRefusesBadAddressesItself()
     {
         // The transfer layer checks again, whoever calls it.

@@ -52,6 +52,8 @@ public:
     QList<QByteArray> messages;
     // Replies are written this many bytes at a time, each on its own timer tick (0: at once).
     int chunkSize = 0;
+    // Milliseconds between those pieces (a server trickling its reply).
+    int chunkIntervalMs = 0;
     Hook hook;
     // Certificate and key for STLS (offer it by adding "STLS" to capabilities).
     QSslConfiguration tls;
@@ -185,7 +187,6 @@ private:
         m_closeAfterQueue = m_closeAfterQueue || close;
         if (!m_dribble) {
             m_dribble = new QTimer(socket);
-            m_dribble->setInterval(0);
             QObject::connect(m_dribble, &QTimer::timeout, socket, [this, socket] {
                 socket->write(m_outQueue.left(chunkSize));
                 socket->flush();
@@ -197,7 +198,8 @@ private:
                 }
             });
         }
-        m_dribble->start();
+        if (!m_dribble->isActive())
+            m_dribble->start(chunkIntervalMs);
     }
 
 private:
