@@ -4,28 +4,29 @@
 
 namespace receive::layer {
 
-// FIXME: the layer's progress, cancel and user-input calls once it offers them.
 qint64 receivedBytes(int handle)
 {
-    Q_UNUSED(handle);
-    return -1;
+    return maillib::NMailPop3ReceivedBytes(handle);
 }
 
-void cancelWaits() {}
+void cancelWaits()
+{
+    maillib::NMailCancel();
+}
 
 void letUserInputThrough(bool through)
 {
-    Q_UNUSED(through);
+    maillib::NMailSetOption(maillib::NMailOptionUserInput, through ? 1 : 0);
 }
 
 bool isMessageRefused(int code)
 {
-    return code == -12;
+    return code == maillib::NMailErrorMessageRefused;
 }
 
 bool isCancelled(int code)
 {
-    return code == -11;
+    return code == maillib::NMailErrorCancelled;
 }
 
 } // namespace receive::layer

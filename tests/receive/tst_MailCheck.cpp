@@ -10,6 +10,7 @@
 #include "receive/MailStore.h"
 #include "settings/AccountSettings.h"
 #include "support/DovecotServer.h"
+#include "support/FakePop3Server.h"
 #include "support/FaultyRecordFileSystem.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramFolder.h"
@@ -388,6 +389,27 @@ private Q_SLOTS:
         QCOMPARE(m_windows.newCount, QStringLiteral("2"));
         QVERIFY(m_windows.progress.last().stopping);
         QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    void refusedMessageStaysOnTheServerAndTheRestComeIn()
+    {
+        testsupport::FakePop3Server fake;
+        fake.messages = {textMessage("m1", "一\r\n"), textMessage("m2", "二\r\n"), textMessage("m3", "三\r\n")};
+        fake.hook = [](const QByteArray &command) -> std::optional<testsupport::FakePop3Server::Reply> {
+            if (command == "RETR 2")
+                return testsupport::FakePop3Server::Reply{"-ERR message 2 is damaged\r\n"};
+            return std::nullopt;
+        };
+        settings::accountSettings().Pop3Server = fake.address();
+        saveCredentials("alice", "tanstaaf");
+        const receive::MailCheckResult result = check();
+        QCOMPARE(result.stored, 2);
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m3")}));
+        QCOMPARE(fake.committed, (QList<int>{1, 3}));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("2 件目")));
+        QCOMPARE(m_windows.newCount, QStringLiteral("2"));
     }
 
     void attachmentsAreExtractedAndTheWorkFileRemoved()
