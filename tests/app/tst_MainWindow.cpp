@@ -443,7 +443,7 @@ private Q_SLOTS:
         run.writeAccountAndCredentials();
         app::MainForm &form = run.start();
         const qsizetype windows = QApplication::topLevelWidgets().size();
-        for (const char *key : {"New", "Jyushin", "Tyakushin", "Address"}) {
+        for (const char *key : {"New", "Jyushin", "Address"}) {
             auto *button = control<QToolButton>(&form, QString::fromLatin1(key));
             QVERIFY(!button->icon().isNull());
             QTest::mouseClick(button, Qt::LeftButton);

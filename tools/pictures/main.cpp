@@ -9,7 +9,8 @@
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, and the viewer's
+// button pictures Command3.png to Command6.png.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -31,5 +32,8 @@ int main(int argc, char *argv[])
     const char *icons[] = {"New", "Jyushin", "Tyakushin", "Set", "Address"};
     for (int i = 0; i < 5; ++i)
         ok &= pictures::toolbarIcon(i).save(out.filePath(QString::fromLatin1(icons[i]) + QStringLiteral(".png")));
+    // The pictures at the left end of the viewer's four mail buttons.
+    for (int i = 0; i < 4; ++i)
+        ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("Command%1.png").arg(i + 3)));
     return ok ? 0 : 1;
 }

@@ -18,4 +18,8 @@ done
 for name in New Jyushin Tyakushin Set Address; do
   cp "$work/$name.png" assets/icons/
 done
+mkdir -p assets/viewer
+for name in Command3 Command4 Command5 Command6; do
+  cp "$work/$name.png" assets/viewer/
+done
 echo "pictures written to assets/"

@@ -14,6 +14,7 @@
 #include "receive/MailStore.h"
 #include "settings/AccountSettings.h"
 #include "settings/ui/IdpassForm.h"
+#include "viewer/ui/TyakuForm.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeView>
 
 #include <utility>
 
@@ -216,10 +218,22 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "New", "Jyushin", "Tyakushin" and "Address" open the composer,
-    // the mail check, the viewer and the address book once those exist.
+    // FIXME: "New", "Jyushin" and "Address" open the composer, the mail
+    // check and the address book once those exist.
     if (key == QLatin1String("Set"))
         m_windows->showSetForm();
+    else if (key == QLatin1String("Tyakushin"))
+        Command6_Click();
+}
+
+void MainForm::Command6_Click()
+{
+    viewer::TyakuForm *form = m_windows->showTyakuForm();
+    form->setWindowTitle(QStringLiteral("着信履歴"));
+    QPalette list = form->mailList()->palette();
+    list.setColor(QPalette::Base, QColor(210, 250, 250));
+    form->mailList()->setPalette(list);
+    form->FillMailList();
 }
 
 void MainForm::Check1_Click()

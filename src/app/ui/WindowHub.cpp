@@ -1,9 +1,16 @@
 #include "app/ui/WindowHub.h"
 
+#include "app/ui/MainForm.h"
+
 #include "habitat/LitterTick.h"
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
 #include "settings/ui/SetForm.h"
+#include "viewer/ui/TyakuForm.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 #include <QWidget>
 
@@ -54,6 +61,32 @@ settings::IdpassForm *WindowHub::showIdpassForm()
     settings::IdpassForm *form = idpassForm();
     bringUp(form);
     return form;
+}
+
+viewer::TyakuForm *WindowHub::tyakuForm()
+{
+    if (!m_tyakuForm) {
+        viewer::TyakuHost host;
+        if (auto *main = qobject_cast<MainForm *>(m_mainWindow)) {
+            host.helpDisplayTicked = [main] { return main->helpDisplayBox()->isChecked(); };
+            host.showStoredCount = [main](const QString &count) { main->storedCountBox()->setText(count); };
+            host.setMainHelpText = [main](const QString &text) { main->helpTextBox()->setPlainText(text); };
+        }
+        m_tyakuForm = new viewer::TyakuForm(std::move(host), m_mainWindow);
+    }
+    return m_tyakuForm;
+}
+
+viewer::TyakuForm *WindowHub::showTyakuForm()
+{
+    viewer::TyakuForm *form = tyakuForm();
+    bringUp(form);
+    return form;
+}
+
+viewer::TyakuForm *WindowHub::loadedTyakuForm() const
+{
+    return m_tyakuForm;
 }
 
 settings::SetForm *WindowHub::loadedSetForm() const

@@ -11,6 +11,10 @@ class OptionForm;
 class SetForm;
 } // namespace settings
 
+namespace viewer {
+class TyakuForm;
+} // namespace viewer
+
 namespace app {
 
 // Creates each single-instance window on first use, over the main window, and
@@ -29,16 +33,23 @@ public:
     settings::IdpassForm *idpassForm();
     settings::IdpassForm *showIdpassForm();
 
+    // The received-mail viewer, created and loaded hidden when it is not
+    // loaded (the mail check hands messages over through its fields).
+    viewer::TyakuForm *tyakuForm();
+    viewer::TyakuForm *showTyakuForm();
+
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
     [[nodiscard]] settings::OptionForm *loadedOptionForm() const;
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
+    [[nodiscard]] viewer::TyakuForm *loadedTyakuForm() const;
 
 private:
     QWidget *m_mainWindow;
     QPointer<settings::SetForm> m_setForm;
     QPointer<settings::OptionForm> m_optionForm;
     QPointer<settings::IdpassForm> m_idpassForm;
+    QPointer<viewer::TyakuForm> m_tyakuForm;
 };
 
 } // namespace app
