@@ -2,6 +2,7 @@
 
 #include "app/MainHelp.h"
 #include "app/ui/Form1.h"
+#include "app/ui/MainFormMailCheck.h"
 #include "app/ui/WindowHub.h"
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
@@ -74,6 +75,7 @@ MainForm::MainForm(habitat::Habitat &habitat, QWidget *parent)
     createControls();
     createLitterGame();
     m_windows = new WindowHub(this);
+    m_mailCheck = new MainFormMailCheck(*this);
 }
 
 MainForm::~MainForm()
@@ -218,12 +220,19 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "New", "Jyushin" and "Address" open the composer, the mail
-    // check and the address book once those exist.
-    if (key == QLatin1String("Set"))
+    // FIXME: "New" and "Address" open the composer and the address book once
+    // those exist.
+    if (key == QLatin1String("Jyushin"))
+        ReceiveMail();
+    else if (key == QLatin1String("Set"))
         m_windows->showSetForm();
     else if (key == QLatin1String("Tyakushin"))
         Command6_Click();
+}
+
+void MainForm::ReceiveMail()
+{
+    m_mailCheck->ReceiveMail();
 }
 
 void MainForm::Command6_Click()
