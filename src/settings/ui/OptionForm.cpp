@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/ui/OneLineBox.h"
+
 namespace settings {
 namespace {
 
@@ -16,6 +18,7 @@ QLineEdit *addField(QWidget *form, const QString &label, const QString &name, in
 {
     auto *edit = new QLineEdit(form);
     edit->setObjectName(name);
+    common::makeOneLine(edit);
     edit->setGeometry(16, top + 20, 264, 22);
     auto *caption = new QLabel(label, form);
     caption->setObjectName(name + QStringLiteral("Label"));
