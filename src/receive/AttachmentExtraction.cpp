@@ -1,5 +1,6 @@
 #include "receive/AttachmentExtraction.h"
 
+#include "common/Cp932.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
@@ -33,6 +34,17 @@ QString asWorkFileText(const QString &text)
     return out;
 }
 
+// The work file lives for one message only: written without waiting for the
+// disk, as a flush per message would cost more than the whole extraction.
+bool writeWorkFile(const QString &path, const QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes = common::toCp932(text);
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
 } // namespace
 
 QString attachmentFolderPath()
@@ -48,7 +60,7 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts)
     const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n") + common::CutAtNul(texts.body)
                             + QLatin1String("\r\n");
 
-    bool workFileOk = common::writeCp932TextFile(workFile, written);
+    bool workFileOk = writeWorkFile(workFile, written);
     QString messageText;
     if (workFileOk)
         messageText = common::readCp932TextFile(workFile, &workFileOk);

@@ -11,8 +11,11 @@
 #include "settings/AccountSettings.h"
 #include "settings/Credentials.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
+
+#include <utility>
 
 namespace receive {
 
@@ -28,6 +31,11 @@ struct MailCheck::Run
 };
 
 namespace {
+
+// Stored messages are flushed to the disk, and then deleted from the server,
+// in groups of this many, or sooner when this much time has passed.
+constexpr int FlushEvery = 32;
+constexpr qint64 FlushAfterMs = 500;
 
 QString text(const char16_t *literal)
 {
@@ -165,6 +173,40 @@ void MailCheck::fetchAll(MailCheckResult &result)
     MailStore store;
     int handled = 0; // messages stored or deliberately left behind
     bool storeFailed = false;
+
+    // Messages are appended without waiting for the disk and flushed in
+    // groups; only a flushed message is deleted from the server, so a crash
+    // or a full disk at any moment leaves every unflushed one there.
+    QList<int> unflushed;
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    auto commit = [&]() -> bool {
+        if (unflushed.isEmpty())
+            return true;
+        const QList<int> numbers = std::exchange(unflushed, {});
+        sinceFlush.restart();
+        const common::StoreStatus flushed = store.flushToDisk();
+        if (!flushed) {
+            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
+                                               "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
+                                               "あります。")
+                                    .arg(flushed.message())
+                                    .arg(numbers.size());
+            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
+            storeFailed = true;
+            return false;
+        }
+        for (int n : numbers) {
+            // A failed DELE on a live session leaves a stored message on the
+            // server, to be stored again later; a failed session ends the check.
+            if (maillib::NMailPop3DeleteMail(handle, n) < 0 && maillib::NMailPop3GetMailSize(handle, n) < 0) {
+                if (run.failure.isEmpty())
+                    run.failure = maillib::NMailGetMessage();
+                return false;
+            }
+        }
+        return true;
+    };
     for (int i = 1; i <= count; ++i) {
         if (m_stop) {
             result.stopped = true;
@@ -234,7 +276,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
         m_windows.showMessage(texts.subject, texts.from, texts.date, body);
 
         const common::StoreStatus stored =
-            store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::ToDisk);
+            store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::No);
         if (!stored) {
             run.failure = QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
                               .arg(stored.message())
@@ -247,16 +289,13 @@ void MailCheck::fetchAll(MailCheckResult &result)
         run.progress.stored = result.stored;
         run.finishedBytes += qMax<qint64>(0, size);
 
-        if (maillib::NMailPop3DeleteMail(handle, i) < 0) {
-            // Stored, but still on the server: the next check stores it again.
-            // Only a session that has failed ends the check.
-            if (maillib::NMailPop3GetMailSize(handle, i) < 0) {
-                run.failure = maillib::NMailGetMessage();
-                break;
-            }
-        }
+        unflushed << i;
+        if ((unflushed.size() >= FlushEvery || sinceFlush.elapsed() >= FlushAfterMs) && !commit())
+            break;
         m_windows.letEventsThrough();
     }
+    // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
+    commit();
     result.leftOnServer = count - result.stored;
     if (!run.failure.isEmpty() && !storeFailed && count > handled) {
         run.failure += QStringLiteral("\r\n\r\nまだ保存していない %1 件のメールはサーバーに残してあります。")

@@ -372,6 +372,22 @@ private Q_SLOTS:
         QCOMPARE(m_windows.newCount, QStringLiteral("2"));
     }
 
+    // Only what is surely on the disk is deleted: a flush that fails keeps
+    // every message it covered on the server (stored again later, never lost).
+    void failedFlushDeletesNothingItCovered()
+    {
+        for (const char *s : {"m1", "m2", "m3"})
+            deliver(textMessage(s, "本文\r\n"));
+        testsupport::FaultyRecordFileSystem faults;
+        faults.arm(QStringLiteral("fsync"), testsupport::FaultyRecordFileSystem::Fault::Fail, EIO);
+        check();
+        QVERIFY(faults.hit());
+        QCOMPARE(serverSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m2"), QStringLiteral("m3")}));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("サーバーにも残しました")));
+    }
+
     void stopEndsAfterTheMessageBeingStored()
     {
         for (const char *s : {"m1", "m2", "m3", "m4", "m5"})
