@@ -9,6 +9,7 @@
 
 #include "app/MainLoop.h"
 #include "app/ui/MainForm.h"
+#include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "habitat/Habitat.h"
 #include "habitat/ui/SceneCanvas.h"
@@ -22,7 +23,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QHash>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -71,6 +74,14 @@ int runCheckClient(const QStringList &args, int argc, char **argv)
     PrintedPrompts prompts;
     common::setPrompts(&prompts);
     testsupport::TempProgramFolder folder;
+    // A program folder given as the second argument is used and kept (crash trials).
+    if (!args.value(1).isEmpty()) {
+        QDir root(args.value(1));
+        root.mkpath(QStringLiteral("★MailData/Adata"));
+        root.mkpath(QStringLiteral("添付フォルダ"));
+        common::ProgramFolder::set(args.value(1));
+    }
+    const int settleMs = args.value(1).isEmpty() ? 500 : 0;
     QTemporaryDir workingDir;
     QDir::setCurrent(workingDir.path());
     QFile account(QStringLiteral("korvix.ini"));
@@ -78,10 +89,16 @@ int runCheckClient(const QStringList &args, int argc, char **argv)
         return 1;
     account.write("SMTP=127.0.0.1\r\nPOP3=" + args.value(0).toUtf8() + "\r\nMAIL=alice@example.jp\r\nAPOP=0\r\n");
     account.close();
-    folder.writeDataFile(QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=alice\r\nNAME2=alicepw\r\nNAME3=1\r\n");
+    {
+        QFile credentials(common::ProgramFolder::dataFile(QStringLiteral("iniIdPass.ini")));
+        if (!credentials.open(QIODevice::WriteOnly))
+            return 1;
+        credentials.write("[EXEINI]\r\nNAME=alice\r\nNAME2=alicepw\r\nNAME3=1\r\n");
+    }
     const QString pictures = QStringLiteral(GLIMRA_SOURCE_DIR "/assets/habitat/");
     for (const char *name : {"Kan.gif", "Kami.gif", "Tabako.gif", "Back.jpg"})
-        QFile::copy(pictures + QLatin1String(name), folder.dataFile(QStringLiteral("Adata/") + QLatin1String(name)));
+        QFile::copy(pictures + QLatin1String(name),
+                    common::ProgramFolder::dataFile(QStringLiteral("Adata/") + QLatin1String(name)));
 
     habitat::Habitat habitat;
     app::MainForm form(habitat);
@@ -97,7 +114,7 @@ int runCheckClient(const QStringList &args, int argc, char **argv)
     // Let the scene settle, then press "受信".
     QElapsedTimer settle;
     settle.start();
-    while (settle.elapsed() < 500)
+    while (settle.elapsed() < settleMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     passes.clear();
     clock.start();
@@ -158,6 +175,79 @@ bool refill(testsupport::DovecotServer &server, const QList<QByteArray> &message
     return true;
 }
 
+// Crash trials: trials times, a fresh batch of messages is delivered and a
+// check started and killed (SIGKILL) at a random moment; then one check runs
+// to its end. Every message delivered is then looked for in the store and on
+// the server: none may be missing; duplicates are counted.
+int runCrashTrials(int trials, int perTrial)
+{
+    testsupport::DovecotServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    QTemporaryDir programFolder;
+    const QString self = QCoreApplication::applicationFilePath();
+    QStringList delivered;
+    QRandomGenerator random(20261209);
+    int killedDuring = 0;
+    for (int t = 1; t <= trials; ++t) {
+        for (int m = 1; m <= perTrial; ++m) {
+            const QString subject = QStringLiteral("t%1-m%2").arg(t, 2, 10, QLatin1Char('0')).arg(m, 3, 10, QLatin1Char('0'));
+            delivered << subject;
+            const QByteArray body = QByteArray("本文 ").repeated(1 + int(random.bounded(400)));
+            if (!server.deliver(user, "From: a@example.jp\r\nSubject: " + subject.toLatin1()
+                                          + "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+                                          + body + "\r\n"))
+                return 1;
+        }
+        QProcess check;
+        check.start(self, {QStringLiteral("--check-client"), server.address(), programFolder.path()});
+        check.waitForStarted();
+        const int killAfter = int(random.bounded(2500));
+        if (!check.waitForFinished(killAfter)) {
+            check.kill(); // SIGKILL, to the process started here only
+            check.waitForFinished(5000);
+            ++killedDuring;
+        }
+        std::printf("trial %2d: killed after %4d ms%s, %lld left on the server\n", t, killAfter,
+                    check.exitStatus() == QProcess::CrashExit ? "" : " (had already ended)",
+                    static_cast<long long>(server.messages(user).size()));
+    }
+    const Timing last = timeProcess(self, {QStringLiteral("--check-client"), server.address(), programFolder.path()});
+    std::printf("clean check: %s\n", qPrintable(last.output));
+
+    common::ProgramFolder::set(programFolder.path());
+    receive::MailStore store;
+    QHash<QString, int> inStore;
+    for (const receive::MailListEntry &entry : store.readMailList())
+        ++inStore[entry.subject.trimmed()];
+    QHash<QString, int> onServer;
+    for (const QByteArray &m : server.messages(user)) {
+        const qsizetype at = m.indexOf("Subject: ");
+        ++onServer[QString::fromLatin1(m.mid(at + 9, m.indexOf('\r', at) - at - 9))];
+    }
+    int lost = 0, storedOnly = 0, serverOnly = 0, both = 0, doubled = 0;
+    for (const QString &subject : delivered) {
+        const int s = inStore.value(subject), v = onServer.value(subject);
+        if (s == 0 && v == 0)
+            ++lost;
+        else if (s > 0 && v > 0)
+            ++both;
+        else if (s > 0)
+            ++storedOnly;
+        else
+            ++serverOnly;
+        if (s > 1)
+            doubled += s - 1;
+    }
+    std::printf("\n%d trials of %d messages (%d killed mid-run): %lld delivered; lost %d; in the store only %d; "
+                "on the server only %d; both %d; extra copies in the store %d\n",
+                trials, perTrial, killedDuring, static_cast<long long>(delivered.size()), lost, storedOnly, serverOnly,
+                both, doubled);
+    return lost == 0 ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -169,6 +259,8 @@ int main(int argc, char **argv)
         return runCheckClient(args.mid(1), argc, argv);
 
     QCoreApplication app(argc, argv);
+    if (args.value(0) == QStringLiteral("--crash-trials"))
+        return runCrashTrials(args.value(1, QStringLiteral("50")).toInt(), args.value(2, QStringLiteral("100")).toInt());
     const int count = args.value(0, QStringLiteral("1000")).toInt();
     const int rounds = std::max(1, args.value(1, QStringLiteral("3")).toInt());
     testsupport::DovecotServer server;
