@@ -25,6 +25,7 @@ struct MailCheck::Run
     int handle = -1;
     qint64 finishedBytes = 0; // listed sizes of the messages done, when the layer cannot count
     QTimer ticker;
+    QElapsedTimer sinceReport; // since the progress display was last updated
     bool workFileReported = false;
     QString failure;          // why the check ended early, for the closing box
     QStringList leftBehind;   // messages kept on the server, one line each
@@ -36,6 +37,10 @@ namespace {
 // in groups of this many, or sooner when this much time has passed.
 constexpr int FlushEvery = 32;
 constexpr qint64 FlushAfterMs = 500;
+// The progress display is updated at most this often between the ticker's
+// updates; window events are let through at least this often between messages.
+constexpr qint64 ReportEveryMs = 100;
+constexpr qint64 PumpEveryMs = 25;
 
 QString text(const char16_t *literal)
 {
@@ -90,8 +95,10 @@ MailCheckResult MailCheck::ReceiveMail()
     auto report = [this, &run] {
         const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
         run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
+        run.sinceReport.restart();
         m_windows.showProgress(run.progress);
     };
+    run.sinceReport.start();
     QObject::connect(&run.ticker, &QTimer::timeout, report);
     run.ticker.start(100);
     m_windows.showProgress(run.progress);
@@ -180,6 +187,14 @@ void MailCheck::fetchAll(MailCheckResult &result)
     QList<int> unflushed;
     QElapsedTimer sinceFlush;
     sinceFlush.start();
+    QElapsedTimer sincePump;
+    sincePump.start();
+    auto report = [this, &run] {
+        const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
+        run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
+        run.sinceReport.restart();
+        m_windows.showProgress(run.progress);
+    };
     auto commit = [&]() -> bool {
         if (unflushed.isEmpty())
             return true;
@@ -213,7 +228,8 @@ void MailCheck::fetchAll(MailCheckResult &result)
             break;
         }
         run.progress.message = i;
-        m_windows.showProgress(run.progress);
+        if (run.sinceReport.elapsed() >= ReportEveryMs)
+            report();
 
         // Status, size and fetch: a message not fetched whole is neither
         // stored nor deleted.
@@ -292,7 +308,12 @@ void MailCheck::fetchAll(MailCheckResult &result)
         unflushed << i;
         if ((unflushed.size() >= FlushEvery || sinceFlush.elapsed() >= FlushAfterMs) && !commit())
             break;
-        m_windows.letEventsThrough();
+        // The layer's waits turn the event loop too; between them, often
+        // enough for the scene's passes and the progress display.
+        if (sincePump.elapsed() >= PumpEveryMs) {
+            m_windows.letEventsThrough();
+            sincePump.restart();
+        }
     }
     // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
     commit();

@@ -219,12 +219,15 @@ private Q_SLOTS:
 
     void stopPressedPartWayKeepsTheRestOnTheServer()
     {
-        const QList<QByteArray> subjects = {"m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8"};
+        // Enough messages that the check outlasts a few turns of the event loop.
+        QList<QByteArray> subjects;
+        for (int i = 1; i <= 200; ++i)
+            subjects << "m" + QByteArray::number(i);
         deliver(subjects);
         Program program(m_server.address(), "alice", "alicepw");
         app::CheckProgressPanel *panel = program.form->mailCheck().panel();
         // While the check waits on the server, the window turns its event
-        // loop: press "中止" as soon as the second message is in hand, and
+        // loop: press "中止" as soon as the first message is in hand, and
         // try to start a second check and to open the settings meanwhile.
         QTimer presser;
         bool pressed = false;
@@ -232,7 +235,7 @@ private Q_SLOTS:
         connect(&presser, &QTimer::timeout, [&] {
             if (!receive::mailCheckRunning() || pressed)
                 return;
-            if (!panel->progressText().contains(QStringLiteral("2 / 8")))
+            if (!panel->progressText().startsWith(QStringLiteral("受信中")))
                 return;
             pressed = true;
             QVERIFY(panel->isVisible());
@@ -250,7 +253,7 @@ private Q_SLOTS:
         QVERIFY(!program.form->windows().loadedSetForm()); // the click never reached the tool bar
         const QStringList stored = program.storedSubjects();
         const QStringList left = serverSubjects();
-        QVERIFY2(stored.size() >= 2 && stored.size() < 8, qPrintable(stored.join(u',')));
+        QVERIFY2(stored.size() >= 1 && stored.size() < subjects.size(), qPrintable(stored.join(u',')));
         // Nothing lost, nothing doubled: what was stored is gone from the
         // server, in order, and the rest is still there.
         QStringList all;

@@ -101,8 +101,9 @@ void CheckProgressPanel::showProgress(const receive::MailCheckProgress &progress
                    .arg(progress.message)
                    .arg(progress.messages)
                    .arg(megabytes(received), megabytes(progress.totalBytes));
-        const double share = progress.totalBytes > 0 ? double(received) / double(progress.totalBytes)
-                                                     : double(progress.message) / double(progress.messages);
+        // The layer reads ahead, so the octets run ahead of the messages
+        // stored; the bar follows the messages.
+        const double share = double(progress.stored) / double(progress.messages);
         m_progressBar->setValue(int(qBound(0.0, share, 1.0) * 1000));
     }
     if (progress.stopping) {
