@@ -317,6 +317,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
     }
     // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
     commit();
+    report();
     result.leftOnServer = count - result.stored;
     if (!run.failure.isEmpty() && !storeFailed && count > handled) {
         run.failure += QStringLiteral("\r\n\r\nまだ保存していない %1 件のメールはサーバーに残してあります。")
