@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <random>
 
 namespace {
 
@@ -32,8 +34,17 @@ QString benchDir()
     return QStringLiteral(GLIMRA_BENCH_DIR);
 }
 
+// The peak resident size of this process's own memory (VmHWM). ru_maxrss is
+// not used: across fork and exec it keeps the parent's peak.
 long peakRssKb()
 {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -53,6 +64,9 @@ int runLayerClient(const QStringList &args)
 {
     const QString server = args.value(0);
     const QString folder = args.value(1) + u'/';
+    // The mailbox check passes the header and body back as the message text;
+    // the layer recognises the message it fetched and does not need it.
+    const bool passText = args.value(2) != QStringLiteral("--no-message-text");
     maillib::NMailInitializeWinSock();
     maillib::NMailSetOption(1, 8192);
     const int handle = maillib::NMailPop3Connect(server);
@@ -78,12 +92,17 @@ int runLayerClient(const QStringList &args)
             std::fprintf(stderr, "message %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
             return 1;
         }
+        if (qEnvironmentVariableIsSet("GLIMRA_BENCH_STAGES"))
+            std::fprintf(stderr, "after fetch: hwm %ld kB\n", peakRssKb());
         const double extractStart = cpuSeconds();
         fetchCpu += extractStart - fetchStart;
         const int extracted = maillib::NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, folder,
                                                                 folder + QStringLiteral("0.txt"),
-                                                                header + QStringLiteral("\r\n") + body);
+                                                                passText ? header + QStringLiteral("\r\n") + body
+                                                                         : QString());
         maillib::NMailAttachmentFileClose();
+        if (qEnvironmentVariableIsSet("GLIMRA_BENCH_STAGES"))
+            std::fprintf(stderr, "after extraction: hwm %ld kB\n", peakRssKb());
         extractCpu += cpuSeconds() - extractStart;
         if (extracted < 0) {
             std::fprintf(stderr, "extract %d: %s\n", i, qPrintable(maillib::NMailGetMessage()));
@@ -275,6 +294,82 @@ std::optional<QList<QList<Row>>> runRounds(testsupport::DovecotServer &server, c
     return all;
 }
 
+// One message with an attachment of attachmentMb megabytes (random bytes,
+// base64 in the message).
+QByteArray bigMessage(int attachmentMb)
+{
+    std::mt19937 rng(48);
+    QByteArray content(qsizetype(attachmentMb) * 1024 * 1024, Qt::Uninitialized);
+    for (char &c : content)
+        c = char(rng());
+    const QByteArray base64 = content.toBase64();
+    QByteArray raw = "From: =?UTF-8?B?5bGx55Sw?= <yamada@example.jp>\r\nTo: alice@example.jp\r\n"
+                     "Subject: =?UTF-8?B?5aSn44GN44Gq5re75LuY?=\r\nDate: Wed, 09 Dec 2026 10:00:00 +0900\r\n"
+                     "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"=_big\"\r\n\r\n"
+                     "--=_big\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n\xE6\xB7\xBB\xE4\xBB\x98\r\n"
+                     "--=_big\r\nContent-Type: application/octet-stream; name=big.bin\r\n"
+                     "Content-Disposition: attachment; filename=big.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    raw.reserve(raw.size() + base64.size() * 78 / 76 + 64);
+    for (qsizetype i = 0; i < base64.size(); i += 76)
+        raw += base64.mid(i, 76) + "\r\n";
+    return raw + "--=_big--\r\n";
+}
+
+// The layer's peak memory for one message with a large attachment, against
+// twice the message plus 60 MB, and against the same process on a small message.
+int runMemory(int attachmentMb)
+{
+    testsupport::DovecotServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    const QString self = QCoreApplication::applicationFilePath();
+    const QList<QByteArray> small = {"Subject: small\r\n\r\nsmall\r\n"};
+    const QList<QByteArray> big = {bigMessage(attachmentMb)};
+    auto peakKb = [&](const QList<QByteArray> &messages, bool layerOnly) -> long {
+        QTemporaryDir attachments;
+        if (!refill(server, messages))
+            return -1;
+        QStringList command = QProcess::splitCommand(qEnvironmentVariable("GLIMRA_BENCH_LAYER_WRAPPER"));
+        command << self << QStringLiteral("--layer-client") << QStringLiteral("127.0.0.1:%1").arg(server.port())
+                << attachments.path();
+        if (layerOnly)
+            command << QStringLiteral("--no-message-text");
+        const QString program = command.takeFirst();
+        const Timing t = timeProcess(program, command, 600000);
+        const qsizetype at = t.output.indexOf(QStringLiteral("maxrss_kb="));
+        if (t.seconds < 0 || at < 0 || !server.messages(user).isEmpty()) {
+            std::fprintf(stderr, "layer failed: %s %s\n", qPrintable(t.output), qPrintable(t.error));
+            return -1;
+        }
+        if (!t.error.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(t.error));
+        const QFileInfoList files = QDir(attachments.path()).entryInfoList(QDir::Files);
+        if (messages.size() == 1 && messages.first().size() > 1000000
+            && (files.size() != 1 || files.first().size() != qint64(attachmentMb) * 1024 * 1024)) {
+            std::fprintf(stderr, "the attachment was not written whole\n");
+            return -1;
+        }
+        return t.output.mid(at + 10).section(u' ', 0, 0).toLong();
+    };
+    const long floorKb = peakKb(small, false);
+    const long bigKb = peakKb(big, false);
+    const long layerKb = peakKb(big, true);
+    if (floorKb < 0 || bigKb < 0 || layerKb < 0)
+        return 1;
+    const double messageMb = big.first().size() / 1048576.0;
+    const double targetMb = 2 * messageMb + 60;
+    std::printf("\nMemory: one %.1f MB message with a %d MB attachment\n", messageMb, attachmentMb);
+    std::printf("  layer peak %.1f MB (%.2f x the message); small-message floor %.1f MB; above the floor %.1f MB\n",
+                bigKb / 1024.0, bigKb / 1024.0 / messageMb, floorKb / 1024.0, (bigKb - floorKb) / 1024.0);
+    std::printf("  target 2 x message + 60 MB = %.1f MB: peak is %.2f of it\n", targetMb, bigKb / 1024.0 / targetMb);
+    std::printf("  the layer's own part (the caller passes no message text, as the layer recognises the message it\n"
+                "  fetched): peak %.1f MB, %.2f of the target\n",
+                layerKb / 1024.0, layerKb / 1024.0 / targetMb);
+    return 0;
+}
+
 int runBenchmark(int count, int slowCount, int delayMs, int rounds)
 {
     testsupport::DovecotServer server;
@@ -307,7 +402,7 @@ int runBenchmark(int count, int slowCount, int delayMs, int rounds)
                .arg(slowCount)
                .arg(slow.totalBytes / 1048576.0, 0, 'f', 1),
            *delayed);
-    return 0;
+    return runMemory(48);
 }
 
 } // namespace
@@ -318,6 +413,8 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     if (args.value(0) == QStringLiteral("--layer-client"))
         return runLayerClient(args.mid(1));
+    if (args.value(0) == QStringLiteral("--memory"))
+        return runMemory(args.value(1, QStringLiteral("48")).toInt());
     const int count = args.value(0, QStringLiteral("1000")).toInt();
     const int slowCount = args.value(1, QStringLiteral("200")).toInt();
     const int delayMs = args.value(2, QStringLiteral("25")).toInt();

@@ -4,6 +4,7 @@
 #include "maillib/NMail.h"
 
 #include <QFile>
+#include <QHash>
 #include <QMimeDatabase>
 
 #include <cerrno>
@@ -16,6 +17,8 @@ namespace {
 
 constexpr qsizetype kMaxNameBytes = 200;
 constexpr int kMaxNameTries = 9999;
+// Files written for one message at most; the rest are reported, not written.
+constexpr int kMaxFilesPerMessage = 1000;
 
 bool isUnwantedChar(char32_t u)
 {
@@ -181,14 +184,29 @@ ExtractionResult detail::extractParsed(const ParsedMail &parsed, const DecodedMa
         return result;
     }
     QStringList failures;
+    // The next number to try for each wanted name, so that a message with many
+    // parts of one name finds free names in linear time.
+    QHash<QString, int> nextNumber;
+    const qsizetype total = parsed.attachments().size();
+    qsizetype attempted = 0;
     for (const detail::AttachmentPart &part : parsed.attachments()) {
+        if (attempted == kMaxFilesPerMessage)
+            break;
+        ++attempted;
         const QString wanted = safeAttachmentName(part.fileName, part.mimeType);
         QString stem;
         QString extension;
         splitName(wanted, &stem, &extension);
         QString name = wanted;
-        int fd = createExclusive(dir.fd(), name);
-        for (int n = 2; fd < 0 && errno == EEXIST && n <= kMaxNameTries; ++n) {
+        int &n = nextNumber[wanted];
+        int fd = -1;
+        if (n == 0) {
+            fd = createExclusive(dir.fd(), name);
+            n = 2;
+        } else {
+            errno = EEXIST;
+        }
+        for (; fd < 0 && errno == EEXIST && n <= kMaxNameTries; ++n) {
             name = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension);
             fd = createExclusive(dir.fd(), name);
         }
@@ -212,9 +230,19 @@ ExtractionResult detail::extractParsed(const ParsedMail &parsed, const DecodedMa
         }
         result.writtenFiles << dirPath + u'/' + name;
     }
-    if (!failures.isEmpty()) {
+    if (attempted < total) {
         result.code = NMailErrorAttachmentOpen;
-        result.error = QStringLiteral("添付ファイルをオープンできません: ") + failures.join(QStringLiteral(", "));
+        result.error = QStringLiteral("添付ファイルが多すぎるため、%1 個のうち %2 個は保存しませんでした。")
+                           .arg(total)
+                           .arg(total - attempted);
+        if (!failures.isEmpty())
+            result.error += QStringLiteral("\n添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
+    } else if (!failures.isEmpty()) {
+        result.code = NMailErrorAttachmentOpen;
+        // At most the first twenty are named, so that the text stays readable.
+        result.error = QStringLiteral("添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
+        if (failures.size() > 20)
+            result.error += QStringLiteral(" ほか %1 個").arg(failures.size() - 20);
     } else {
         result.code = result.writtenFiles.isEmpty() ? 0 : 1;
     }

@@ -24,7 +24,9 @@ struct ExtractionResult
 // safe (see safeAttachmentName). Files are created exclusively and never
 // replace anything: when a name is taken, "name (2).ext", "name (3).ext" and
 // so on are tried. A file that cannot be created or written is reported and
-// the others are still written. Nothing is written for a piece of a split message.
+// the others are still written. At most 1,000 files are written for one
+// message; more attachments are reported (-5) and not written. Nothing is
+// written for a piece of a split message.
 [[nodiscard]] ExtractionResult extractAttachments(const QByteArray &raw, const QString &folder);
 
 namespace detail {

@@ -20,6 +20,17 @@ QByteArray normalisedLabel(const QByteArray &charset)
     const qsizetype star = label.indexOf('*');
     if (star >= 0)
         label.truncate(star);
+    // Text labelled as GB 2312 often needs GBK; like browsers (the WHATWG
+    // encoding standard), every label of that family is read with the
+    // GB 18030 decoder, which holds GBK and GB 2312 alike.
+    static const char *const gbLabels[] = {"gb2312",        "gb_2312",          "gb_2312-80", "csgb2312",
+                                           "csiso58gb231280", "iso-ir-58",      "chinese",    "x-gbk",
+                                           "gbk",           "cp936",            "ms936",      "windows-936",
+                                           "euc-cn",        "x-euc-cn"};
+    for (const char *gb : gbLabels) {
+        if (label == gb)
+            return QByteArrayLiteral("gb18030");
+    }
     return label;
 }
 

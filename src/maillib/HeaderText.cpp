@@ -335,11 +335,13 @@ bool delimitsAddress(QChar c)
 
 // A display name as an RFC 5322 phrase: quoted, with '"' and '\' escaped,
 // when it holds a special character, so that no reader can take an address
-// or a second mailbox out of it. '.' is left bare, as real parsers read it.
-QString phrase(const QString &name)
+// or a second mailbox out of it. '.' is left bare, as real parsers read it,
+// and so is a name that is the mailbox's own address (as mobile carriers
+// write it), which can lead nowhere else.
+QString phrase(const QString &name, const QString &address = QString())
 {
     static const QString specials = QStringLiteral("()<>[]:;@\\,\"");
-    if (std::none_of(name.begin(), name.end(), [](QChar c) { return specials.contains(c); }))
+    if (name == address || std::none_of(name.begin(), name.end(), [](QChar c) { return specials.contains(c); }))
         return name;
     QString quoted = QStringLiteral("\"");
     for (QChar c : name) {
@@ -367,7 +369,7 @@ QString formatMailbox(const Mailbox &box)
     const QString name = decodeHeaderText(box.phrase).simplified();
     if (name.isEmpty())
         return address.isEmpty() ? QStringLiteral("<>") : address;
-    return phrase(name) + QStringLiteral(" <") + address + u'>';
+    return phrase(name, address) + QStringLiteral(" <") + address + u'>';
 }
 
 } // namespace

@@ -46,6 +46,13 @@ detail::DecodedMessage::DecodedMessage(const QByteArray &raw)
 {
 }
 
+detail::DecodedMessage::DecodedMessage(QByteArray &&raw)
+    : m_raw(std::move(raw))
+    , m_parsed(std::move(m_raw), true)
+    , m_mail(decodeParsed(m_parsed))
+{
+}
+
 DecodedMail detail::decodeParsed(const ParsedMail &parsed)
 {
     DecodedMail mail;
@@ -55,7 +62,7 @@ DecodedMail detail::decodeParsed(const ParsedMail &parsed)
     mail.header = headerBlockText(parsed.headerBlock());
     mail.text = parsed.text();
     mail.multipart = !parsed.isTextMessage();
-    mail.body = mail.multipart ? rawBytesToText(parsed.bodyBlock()) : mail.text;
+    mail.body = mail.multipart ? parsed.bodyText() : mail.text;
     mail.incompleteFragment = parsed.isIncompleteFragment();
     for (const detail::AttachmentPart &part : parsed.attachments())
         mail.attachments.append({part.fileName, part.mimeType});

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // The structure of one received message as GMime parses it, reduced to what
@@ -14,10 +15,10 @@
 // and encoded words are decoded by maillib itself.
 namespace maillib::detail {
 
-// Messages are parsed as a tree at most this deep; deeper parts are ignored.
-inline constexpr int kMaxMimeDepth = 32;
 // A message declaring more multipart or message containers than this is not
-// parsed for structure at all: its body is shown as text.
+// parsed for structure at all: its body is shown as text. This bounds the
+// parser's work (and its nesting) by what the message holds; the tree is then
+// walked without recursion, however deep it goes.
 inline constexpr int kMaxMimeContainers = 256;
 
 struct AttachmentPart
@@ -27,16 +28,32 @@ struct AttachmentPart
     QByteArray mimeType;           // lower case, "image/png"
 };
 
+// Messages at least this large are parsed from an unnamed temporary file
+// instead of memory, so that their bytes are not held beside their decoded
+// text; see ParsedMail.
+inline constexpr qsizetype kSpillBytes = qsizetype(16) * 1024 * 1024;
+
 class ParsedMail
 {
 public:
     explicit ParsedMail(const QByteArray &raw);
+    // As above; a large message is then written to an unnamed temporary file
+    // and parsed from there, and raw is emptied so that its bytes can go.
+    // Otherwise raw is left as it was and must outlive the parse (the body
+    // block is a view of it).
+    ParsedMail(QByteArray &&raw, bool mayKeepOnDisk);
+    ~ParsedMail();
     ParsedMail(const ParsedMail &) = delete;
     ParsedMail &operator=(const ParsedMail &) = delete;
 
-    // The raw header block (without the blank line) and the raw body.
+    // The raw header block (without the blank line) and the raw body. The
+    // body is empty for a message kept on disk; see bodyText().
     const QByteArray &headerBlock() const { return m_header; }
     const QByteArray &bodyBlock() const { return m_body; }
+    // The raw body as text (rawBytesToText), from memory or from the disk.
+    QString bodyText() const;
+    // True when the message's bytes were let go and it is read from a file.
+    bool keptOnDisk() const { return m_file >= 0; }
 
     // The raw value of the first top-level header field called name, unfolded.
     QByteArray headerValue(const QByteArray &name) const;
@@ -60,14 +77,19 @@ public:
     bool writeContent(const AttachmentPart &part, GMimeStream *stream) const;
 
 private:
-    void splitRaw(const QByteArray &raw);
+    void splitRaw(const QByteArray &raw, bool viewBody = false);
     void parseStructure(const QByteArray &raw);
-    void chooseBody(GMimeObject *object, int depth, int *bestPriority);
-    void collect(GMimeObject *object, bool restricted, int depth);
-    bool contains(GMimeObject *object, GMimeObject *target, int depth) const;
+    bool parseFromDisk(const QByteArray &raw);
+    void finishStructure();
+    void chooseBody(GMimeObject *top);
+    void collect(GMimeObject *top);
+    QSet<GMimeObject *> pathTo(GMimeObject *top, GMimeObject *target) const;
     QString partText(GMimeObject *object) const;
 
     qsizetype m_start = 0; // where the message begins after an mbox separator line
+    int m_file = -1;       // the unnamed temporary file of a message kept on disk
+    qsizetype m_bodyOffset = 0;
+    qsizetype m_bodySize = 0;
     QByteArray m_header;
     QByteArray m_body;
     GMimePtr<GMimeStream> m_stream;
@@ -94,6 +116,9 @@ class DecodedMessage
 {
 public:
     explicit DecodedMessage(const QByteArray &raw);
+    // Takes the bytes over; a large message may then be kept on disk and its
+    // raw() is empty (see ParsedMail).
+    explicit DecodedMessage(QByteArray &&raw);
     DecodedMessage(const DecodedMessage &) = delete;
     DecodedMessage &operator=(const DecodedMessage &) = delete;
 

@@ -2,6 +2,8 @@
 
 #include "maillib/Pop3Registry.h"
 
+#include "common/Cp932.h"
+
 #include <QEventLoop>
 
 #include <curl/curl.h>
@@ -131,6 +133,15 @@ CancellableWait::~CancellableWait()
 {
     std::vector<QEventLoop *> &waits = state().waits;
     waits.erase(std::remove(waits.begin(), waits.end(), m_loop), waits.end());
+}
+
+// The rest of the program keeps its strings as CP932 (the Japanese Windows
+// code page), and so do the servers its users had; a user ID or password is
+// sent in those bytes, and as UTF-8 only when CP932 cannot hold it.
+QByteArray credentialBytes(const QString &text)
+{
+    const QByteArray cp932 = common::toCp932(text);
+    return common::fromCp932(cp932) == text ? cp932 : text.toUtf8();
 }
 
 QString cancelledText()

@@ -161,6 +161,9 @@ private:
 };
 // The text of a call stopped by NMailCancel.
 QString cancelledText();
+// The bytes of a user ID or password as they go to a server: CP932 when it
+// holds every character, UTF-8 otherwise.
+QByteArray credentialBytes(const QString &text);
 } // namespace detail
 
 } // namespace maillib

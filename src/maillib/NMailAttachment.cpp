@@ -10,13 +10,17 @@ int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QSt
     Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
     const detail::LastFetched &last = detail::lastFetched();
     std::shared_ptr<const detail::DecodedMessage> message;
-    if (!last.raw.isEmpty() && header && body && *header == last.header && *body == last.body) {
+    const bool fetched = header && body && *header == last.header && *body == last.body;
+    if (fetched && !last.raw.isEmpty()) {
         // The message just fetched: its exact bytes, not a converted copy,
         // and the parse made when it was fetched.
         if (last.decoded && last.decoded->raw() == last.raw)
             message = last.decoded;
         else
             message = std::make_shared<const detail::DecodedMessage>(last.raw);
+    } else if (fetched && last.decoded && last.decoded->parsed().keptOnDisk()) {
+        // A large message read from its file; its bytes are not in memory.
+        message = last.decoded;
     } else {
         QString text = messageText;
         while (text.endsWith(QChar(0)))

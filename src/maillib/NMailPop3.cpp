@@ -107,7 +107,7 @@ const std::shared_ptr<const detail::DecodedMessage> *fetchDecoded(int handle, Po
         // its bytes.
         cache = DecodedCache();
         detail::lastFetched().decoded.reset();
-        cache.message = std::make_shared<const detail::DecodedMessage>(bytes);
+        cache.message = std::make_shared<const detail::DecodedMessage>(std::move(bytes));
         cache.handle = handle;
         cache.number = number;
     }

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QSslSocket>
 
+#include <cstring>
 #include <limits>
 
 namespace maillib {
@@ -144,6 +145,9 @@ bool Pop3Session::open(const Pop3Address &address)
     m_address = address;
     m_state = State::Connecting;
     m_socket = new QSslSocket(this);
+    // What arrives waits in the system's buffer rather than piling up here
+    // while the caller is busy.
+    m_socket->setReadBufferSize(4 * 1024 * 1024);
     QSslConfiguration ssl = m_settings.ssl ? *m_settings.ssl : QSslConfiguration::defaultConfiguration();
     ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(ssl);
@@ -235,13 +239,13 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
             return false;
         }
         const QByteArray digest =
-            QCryptographicHash::hash(stamp.value + password.toUtf8(), QCryptographicHash::Md5).toHex();
-        logins.push_back(send("APOP " + user.toUtf8() + ' ' + digest, Login));
+            QCryptographicHash::hash(stamp.value + detail::credentialBytes(password), QCryptographicHash::Md5).toHex();
+        logins.push_back(send("APOP " + detail::credentialBytes(user) + ' ' + digest, Login));
     } else {
-        logins.push_back(send("USER " + user.toUtf8(), Login));
+        logins.push_back(send("USER " + detail::credentialBytes(user), Login));
         if (!m_pipelining && !waitFor(logins.back()))
             return false;
-        logins.push_back(send("PASS " + password.toUtf8(), Login));
+        logins.push_back(send("PASS " + detail::credentialBytes(password), Login));
     }
     // With PIPELINING the count and the list are asked for together with the
     // login (RFC 2449 section 6.6): replies come in order, and a refused login
@@ -360,11 +364,20 @@ bool Pop3Session::retrieve(int number, QByteArray *message)
             m_retrs.erase(number);
         return false;
     }
-    if (message)
-        *message = retr->data;
     m_retrieved.insert(number);
-    // Earlier messages are done with; the current one stays for a second look.
-    m_retrs.erase(m_retrs.begin(), m_retrs.lower_bound(number));
+    if (retr->data.size() <= m_settings.prefetchBytes) {
+        if (message)
+            *message = retr->data;
+        // Earlier messages are done with; the current one stays for a second look.
+        m_retrs.erase(m_retrs.begin(), m_retrs.lower_bound(number));
+    } else {
+        // A large message is handed over, not shared, so that the caller can
+        // let its bytes go; asking for it again fetches it again.
+        if (message)
+            *message = std::move(retr->data);
+        retr->data = QByteArray();
+        m_retrs.erase(m_retrs.begin(), m_retrs.upper_bound(number));
+    }
     // Read ahead while the caller works on this message. Without PIPELINING
     // only one command may be outstanding, so that is one message ahead.
     if (m_pipelining)
@@ -603,30 +616,47 @@ void Pop3Session::processInput()
                 completeFront();
             continue;
         }
-        // Body of a multi-line reply, one line at a time (RFC 1939 section 3).
+        // Body of a multi-line reply (RFC 1939 section 3), taken in runs of
+        // whole lines: only a line that starts with '.' needs a look of its own.
+        const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
         if (eol < 0) {
-            const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
             if (command.data.size() + (m_in.size() - pos) > limit) {
                 fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
                 return;
             }
             break;
         }
-        const qsizetype length = eol + 1 - pos;
-        const char *line = m_in.constData() + pos;
-        if (line[0] == '.' && (length == 2 || (length == 3 && line[1] == '\r'))) {
-            pos = eol + 1;
+        const char *const base = m_in.constData();
+        const qsizetype end = m_in.lastIndexOf('\n') + 1;
+        bool finished = false;
+        while (pos < end) {
+            if (base[pos] == '.') {
+                const qsizetype lineEnd = m_in.indexOf('\n', pos);
+                const qsizetype length = lineEnd + 1 - pos;
+                if (length == 2 || (length == 3 && base[pos + 1] == '\r')) {
+                    pos = lineEnd + 1;
+                    finished = true;
+                    break;
+                }
+                ++pos; // dot-stuffing undone; the rest of the line is plain
+            }
+            const void *hit = memmem(base + pos, size_t(end - pos), "\n.", 2);
+            const qsizetype runEnd = hit ? static_cast<const char *>(hit) - base + 1 : end;
+            if (command.data.size() + (runEnd - pos) > limit) {
+                fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
+                return;
+            }
+            // Grown by reserve(), which reallocates in place where it can;
+            // append() would copy into a new block and hold both for a moment.
+            const qsizetype need = command.data.size() + (runEnd - pos);
+            if (need > command.data.capacity())
+                command.data.reserve(qMax(need, command.data.capacity() * 2));
+            command.data.append(base + pos, runEnd - pos);
+            pos = runEnd;
+        }
+        if (finished) {
             command.done = true;
             completeFront();
-            continue;
-        }
-        const qsizetype skip = line[0] == '.' ? 1 : 0;
-        command.data.append(line + skip, length - skip);
-        pos = eol + 1;
-        const qsizetype limit = command.kind == Retr ? m_settings.maxMessageBytes : MaxListing;
-        if (command.data.size() > limit) {
-            fail(NMailErrorProtocol, QStringLiteral("POP3 サーバーから届いたデータが大きすぎます。"));
-            return;
         }
     }
     if (m_state != State::Failed)
@@ -643,8 +673,9 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         if (!multiLine) {
             command.done = true;
         } else if (command.kind == Retr) {
-            // Room for the listed size, within reason: the list may lie.
-            const qint64 listed = qMin(messageSize(command.number), qMin(m_settings.maxMessageBytes, m_settings.prefetchBytes));
+            // Room for the listed size, within reason: the list may lie, and
+            // a large message grows as its data arrives.
+            const qint64 listed = qMin(messageSize(command.number), qint64(1) << 20);
             if (listed > 0)
                 command.data.reserve(static_cast<qsizetype>(listed));
         }

@@ -214,8 +214,8 @@ SmtpResult transfer(const SmtpRequest &request)
     const QByteArray url = (implicitTls ? "smtps://" : "smtp://") + request.server.hostAndPort().toUtf8() + "/"
         + request.ehloName;
     const QByteArray from = "<" + request.from.toUtf8() + ">";
-    const QByteArray user = request.userId.toUtf8();
-    const QByteArray password = request.password.toUtf8();
+    const QByteArray user = detail::credentialBytes(request.userId);
+    const QByteArray password = detail::credentialBytes(request.password);
     std::unique_ptr<curl_slist, CurlSlistFree> recipients(
         curl_slist_append(nullptr, QByteArray("<" + request.to.toUtf8() + ">").constData()));
     Transcript transcript;

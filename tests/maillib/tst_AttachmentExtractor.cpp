@@ -1,4 +1,6 @@
 #include "maillib/AttachmentExtractor.h"
+#include "maillib/MimeDecoder.h"
+#include "maillib/MimeParse.h"
 #include "maillib/NMail.h"
 
 #include <QDir>
@@ -22,6 +24,8 @@ private Q_SLOTS:
     void neverOverwrites();
     void doesNotFollowPlantedLink();
     void sameNameTwiceInOneMessage();
+    void manySameNamedPartsAreBounded();
+    void largeMessageIsReadFromDisk();
     void traversalStaysInFolder();
     void folderMissingOrNotAFolder_data();
     void folderMissingOrNotAFolder();
@@ -161,6 +165,51 @@ void TestAttachmentExtractor::sameNameTwiceInOneMessage()
     QFile second(dir.filePath(QStringLiteral("x (2).png")));
     QVERIFY(second.open(QIODevice::ReadOnly));
     QCOMPARE(second.readAll(), QByteArray("two"));
+}
+
+// Thousands of parts of one name: free names are found without trying every
+// earlier one again, and at most 1,000 files are written, the rest reported.
+void TestAttachmentExtractor::manySameNamedPartsAreBounded()
+{
+    QTemporaryDir dir;
+    QByteArray raw = "Content-Type: multipart/mixed; boundary=b\n\n";
+    for (int i = 0; i < 10000; ++i)
+        raw += "--b\nContent-Type: image/png; name=x.png\n\n" + QByteArray::number(i) + "\n";
+    raw += "--b--\n";
+    const maillib::ExtractionResult result = maillib::extractAttachments(raw, dir.path());
+    QCOMPARE(result.code, int(maillib::NMailErrorAttachmentOpen));
+    QCOMPARE(result.error, QStringLiteral("添付ファイルが多すぎるため、10000 個のうち 9000 個は保存しませんでした。"));
+    QCOMPARE(result.writtenFiles.size(), 1000);
+    QCOMPARE(filesIn(dir.path()).size(), 1000);
+    QFile last(dir.filePath(QStringLiteral("x (1000).png")));
+    QVERIFY(last.open(QIODevice::ReadOnly));
+    QCOMPARE(last.readAll(), QByteArray("999"));
+}
+
+// A message above the spill size is parsed from a temporary file: its bytes
+// are let go, yet the body text, the decoded text and the attachment are as
+// they would be from memory.
+void TestAttachmentExtractor::largeMessageIsReadFromDisk()
+{
+    QByteArray content(maillib::detail::kSpillBytes, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char(i * 7 + i / 251);
+    QByteArray raw = message("Content-Type: application/octet-stream; name=big.bin", content);
+    raw.replace("hello \xE3\x81\x82", "\x1b$B%F%9%H\x1b(B");
+    raw.replace("charset=utf-8", "charset=ISO-2022-JP");
+    const QString bodyText = maillib::rawBytesToText(raw.mid(raw.indexOf("\n\n") + 2));
+    maillib::detail::DecodedMessage decoded{QByteArray(raw)};
+    QVERIFY(decoded.parsed().keptOnDisk());
+    QVERIFY(decoded.raw().isEmpty());
+    QCOMPARE(decoded.mail().body, bodyText);
+    QCOMPARE(decoded.mail().text, QStringLiteral("テスト"));
+    QTemporaryDir dir;
+    const maillib::ExtractionResult result =
+        maillib::detail::extractParsed(decoded.parsed(), decoded.mail(), dir.path());
+    QCOMPARE(result.code, 1);
+    QFile file(dir.filePath(QStringLiteral("big.bin")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == content);
 }
 
 void TestAttachmentExtractor::traversalStaysInFolder()

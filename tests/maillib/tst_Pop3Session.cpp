@@ -553,6 +553,27 @@ private Q_SLOTS:
         QVERIFY(session.isFailed());
     }
 
+    // User IDs and passwords go as CP932, as the program's strings are, and
+    // as UTF-8 only when CP932 cannot hold them.
+    void credentialsGoAsCp932WhenTheyCan_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("cp932") << QStringLiteral("パス①") << QByteArray("\x83\x70\x83\x58\x87\x40");
+        QTest::newRow("utf-8") << QStringLiteral("パス😀") << QByteArray("\xE3\x83\x91\xE3\x82\xB9\xF0\x9F\x98\x80");
+    }
+
+    void credentialsGoAsCp932WhenTheyCan()
+    {
+        QFETCH(QString, password);
+        QFETCH(QByteArray, wire);
+        FakePop3Server server;
+        server.password = wire;
+        Pop3Session session(quick());
+        QVERIFY(session.open(local(server)));
+        QVERIFY2(session.login("alice", password, Pop3Login::UserPass), qPrintable(session.errorText()));
+    }
+
     void lineBreaksInCredentialsNeverReachTheServer()
     {
         FakePop3Server server;
