@@ -9,6 +9,14 @@ namespace common {
 
 enum class PromptIcon { None, Information, Warning, Critical, Question };
 
+// What the user chose in the print dialog.
+struct PrintChoice
+{
+    bool accepted = false;      // false when the dialog was cancelled or failed
+    int copies = 1;             // number of copies asked for, at least 1
+    bool selectionOnly = false; // the selection range was chosen
+};
+
 // Everything the logic asks of the user or of the desktop: message boxes, file
 // dialogs, the clipboard and the printer. The program answers with real Qt
 // dialogs; tests answer from a script and record what was asked.
@@ -40,6 +48,21 @@ public:
     virtual QString clipboardText() = 0;
     // Prints a document after the print dialog; false when the user cancels.
     virtual bool print(const QTextDocument &document) = 0;
+    // Shows the print dialog. With offerSelection the dialog offers the
+    // selection range, already chosen; without it the range is disabled. The
+    // page range is not offered. The printer chosen stays for printJob.
+    virtual PrintChoice choosePrintOptions(bool offerSelection)
+    {
+        (void)offerSelection;
+        return {};
+    }
+    // Prints document as one print job of one copy on the printer chosen in
+    // the last print dialog; false when the job could not be printed.
+    virtual bool printJob(const QTextDocument &document)
+    {
+        (void)document;
+        return false;
+    }
     // Opens an address in the user's web browser.
     virtual void openUrl(const QString &url) = 0;
 };

@@ -3,6 +3,8 @@
 #include "common/Prompts.h"
 
 #include <QList>
+#include <QFont>
+#include <functional>
 #include <QQueue>
 #include <QStringList>
 
@@ -15,7 +17,7 @@ class ScriptedPrompts final : public common::UserPrompts
 public:
     struct Shown
     {
-        QString kind; // "inform", "ask", "okcancel", "open", "save", "print", "url"
+        QString kind; // "inform", "ask", "okcancel", "open", "save", "print", "printdialog", "url"
         QString text;
         QString title;
         common::PromptIcon icon = common::PromptIcon::None;
@@ -30,7 +32,16 @@ public:
     bool printAnswer = true;
     QList<Shown> shown;
     QString clipboard;
+    int clipboardWrites = 0;          // how often something was put on the clipboard
     QStringList printed;              // plain text of each printed document
+    // The print dialog's answer for choosePrintOptions; selectionOnly is
+    // honoured only when the dialog offered the selection range.
+    common::PrintChoice printChoice{true, 1, true};
+    QList<bool> printDialogOffers;    // offerSelection of each print dialog shown
+    QStringList printJobs;            // plain text of each print job
+    QList<QFont> printJobFonts;       // default font of each print job
+    // Called for each print job (e.g. to render it into a PDF); its result is the job's.
+    std::function<bool(const QTextDocument &)> onPrintJob;
 
     void inform(const QString &text, const QString &title, common::PromptIcon icon) override
     {
@@ -56,9 +67,22 @@ public:
         shown.append({QStringLiteral("save"), filter, title});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
-    void setClipboardText(const QString &text) override { clipboard = text; }
+    void setClipboardText(const QString &text) override
+    {
+        clipboard = text;
+        ++clipboardWrites;
+    }
     QString clipboardText() override { return clipboard; }
     bool print(const QTextDocument &document) override;
+    common::PrintChoice choosePrintOptions(bool offerSelection) override
+    {
+        shown.append({QStringLiteral("printdialog"), QString(), QString()});
+        printDialogOffers << offerSelection;
+        common::PrintChoice choice = printChoice;
+        choice.selectionOnly = choice.accepted && offerSelection && printChoice.selectionOnly;
+        return choice;
+    }
+    bool printJob(const QTextDocument &document) override;
     void openUrl(const QString &url) override { shown.append({QStringLiteral("url"), url, QString()}); }
 
     // Texts of the message boxes shown, in order.
@@ -82,4 +106,11 @@ inline bool testsupport::ScriptedPrompts::print(const QTextDocument &document)
     if (printAnswer)
         printed << document.toPlainText();
     return printAnswer;
+}
+
+inline bool testsupport::ScriptedPrompts::printJob(const QTextDocument &document)
+{
+    printJobs << document.toPlainText();
+    printJobFonts << document.defaultFont();
+    return onPrintJob ? onPrintJob(document) : true;
 }

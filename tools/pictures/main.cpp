@@ -5,12 +5,14 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <iterator>
 
 // Usage: glimra_pictures <output folder>
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
-// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, and the viewer's
-// button pictures Command3.png to Command6.png.
+// New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the editor's
+// tool-bar icons in editor/ and the viewer's button pictures Command3.png to
+// Command6.png.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -35,5 +37,10 @@ int main(int argc, char *argv[])
     // The pictures at the left end of the viewer's four mail buttons.
     for (int i = 0; i < 4; ++i)
         ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("Command%1.png").arg(i + 3)));
+    if (!out.mkpath(QStringLiteral("editor")))
+        return 1;
+    for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)
+        ok &= pictures::editorIcon(i).save(
+            out.filePath(QStringLiteral("editor/") + QString::fromLatin1(pictures::EditorIconKeys[i]) + QStringLiteral(".png")));
     return ok ? 0 : 1;
 }

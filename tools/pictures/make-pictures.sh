@@ -22,4 +22,6 @@ mkdir -p assets/viewer
 for name in Command3 Command4 Command5 Command6; do
   cp "$work/$name.png" assets/viewer/
 done
+mkdir -p assets/icons/editor
+cp "$work"/editor/*.png assets/icons/editor/
 echo "pictures written to assets/"

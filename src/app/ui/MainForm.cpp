@@ -7,6 +7,7 @@
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "common/ui/HeaderColouring.h"
 #include "habitat/Habitat.h"
 #include "habitat/HabitatHalted.h"
 #include "habitat/LitterGame.h"
@@ -344,6 +345,9 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 void MainForm::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    // The viewer's list gives up its coloured header; the viewer is loaded,
+    // hidden, for this when it is not loaded.
+    common::RemoveHeaderColouring(m_windows->tyakuForm()->mailList());
     Form_Unload();
 }
 

@@ -32,6 +32,9 @@ QString titleOrApp(const QString &title)
 }
 } // namespace
 
+QtPrompts::QtPrompts() = default;
+QtPrompts::~QtPrompts() = default;
+
 void QtPrompts::inform(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok, QApplication::activeWindow());
@@ -80,6 +83,40 @@ bool QtPrompts::print(const QTextDocument &document)
         return false;
     document.print(&printer);
     return true;
+}
+
+PrintChoice QtPrompts::choosePrintOptions(bool offerSelection)
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_printer->setCopyCount(1);
+    m_printer->setPrintRange(offerSelection ? QPrinter::Selection : QPrinter::AllPages);
+    QPrintDialog dialog(m_printer.get(), QApplication::activeWindow());
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, offerSelection);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    PrintChoice choice;
+    if (dialog.exec() != QDialog::Accepted)
+        return choice;
+    choice.accepted = true;
+    choice.copies = qMax(1, m_printer->copyCount());
+    choice.selectionOnly = offerSelection && m_printer->printRange() == QPrinter::Selection;
+    // Every copy is a job of its own; the page range is not used.
+    m_printer->setCopyCount(1);
+    m_printer->setPrintRange(QPrinter::AllPages);
+    m_printer->setFromTo(0, 0);
+    return choice;
+}
+
+bool QtPrompts::printJob(const QTextDocument &document)
+{
+    return m_printer && printDocumentJob(*m_printer, document);
+}
+
+bool printDocumentJob(QPrinter &printer, const QTextDocument &document)
+{
+    document.print(&printer);
+    return printer.printerState() != QPrinter::Error && printer.printerState() != QPrinter::Aborted;
 }
 
 void QtPrompts::openUrl(const QString &url)

@@ -1,12 +1,18 @@
 #include "viewer/ui/TyakuForm.h"
 
 #include "common/FixedText.h"
+#include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
+#include "common/ui/HeaderColouring.h"
 #include "habitat/LitterTick.h"
 #include "receive/MailStore.h"
+#include "viewer/EditorState.h"
+#include "viewer/HeaderText.h"
 #include "viewer/MailListModel.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
+#include "viewer/ui/EditorCommands.h"
 #include "viewer/ui/MailCommands.h"
 
 #include <QCloseEvent>
@@ -18,14 +24,20 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QTreeView>
 
 namespace viewer {
+
+using common::InstallHeaderColouring;
+using common::RemoveHeaderColouring;
+
 namespace {
 
 constexpr int ListTop = 960;
@@ -82,6 +94,13 @@ QLineEdit *textBox(QWidget *parent, const char *name, const QString &accessibleN
     return box;
 }
 
+// A header box shows its text from the start, however long it is.
+void setBoxText(QLineEdit *box, const QString &text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
 // Texts hold CR LF line ends; the text boxes show a line break for each.
 QString toDisplay(QString text)
 {
@@ -111,7 +130,6 @@ TyakuForm::TyakuForm(TyakuHost host, QWidget *parent)
     m_client->installEventFilter(this);
 
     createControls();
-    createEditor();
     resize(twipsToPixels(ClientWidthTwips), m_menuBar->sizeHint().height() + twipsToPixels(ClientHeightTwips));
     placeClientArea();
 
@@ -132,8 +150,9 @@ void TyakuForm::createControls()
     m_toolStrip->setPalette(strip);
     place(m_toolStrip, 0, 0, ClientWidthTwips, 390);
 
-    createButtons();
     createReadingFields();
+    createEditor();
+    createButtons();
 
     m_helpBox = new QPlainTextEdit(m_client);
     m_helpBox->setObjectName(QStringLiteral("Text4"));
@@ -246,14 +265,15 @@ void TyakuForm::createReadingFields()
     m_mailList->setTextElideMode(Qt::ElideNone);
     m_mailList->header()->setStretchLastSection(false);
     m_mailList->header()->setSectionsMovable(false);
+    // The column heads press like buttons; the list is never sorted.
+    m_mailList->header()->setSectionsClickable(true);
     m_mailList->setModel(m_model);
     place(m_mailList, 0, ListTop, ClientWidthTwips, 1815);
     // A row reached with the keyboard is shown as a click would show it, so
     // that the selected row and the shown mail never differ.
     connect(m_mailList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
-                if (current.isValid() && QGuiApplication::mouseButtons() == Qt::NoButton
-                    && m_mailList->hasFocus())
+                if (current.isValid() && !m_pointerPressed && !m_filling)
                     MailListView_Click();
             });
 
@@ -273,12 +293,27 @@ void TyakuForm::createReadingFields()
     m_bodyBox->setAccessibleName(QStringLiteral("本文（Body）"));
     m_bodyBox->setAcceptRichText(false);
     m_bodyBox->setLineWrapMode(QTextEdit::WidgetWidth);
+    // A scroll bar that comes and goes would change the text's width and lay
+    // a long body out twice whenever a mail of another length is shown.
+    m_bodyBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     place(m_bodyBox, 0, 3120, ClientWidthTwips, 3735);
 }
 
 void TyakuForm::createEditor()
 {
-    connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindInBody);
+    m_editor = new EditorCommands(this, m_bodyBox, EditorRole::Viewer, this);
+    m_editor->populateMenuBar(m_menuBar);
+    m_toolBar = m_editor->createToolBar(m_client);
+    // Close-set buttons, so that the whole bar fits left of TextQuickSave.
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
+                                            "QToolButton { padding: 1px; margin: 0px; }"));
+    place(m_toolBar, 0, 0, 9015, 390);
+    m_editor->setSaveAsText(
+        [this] { return toDisplay(ComposeHeaderText(subjectText(), senderText(), dateText(), bodyText())); });
+    connect(m_editor, &EditorCommands::closeRequested, this, &QWidget::close);
+    connect(m_editor, &EditorCommands::findRequested, this, &TyakuForm::FindInBody);
+    connect(m_editor, &EditorCommands::findNextRequested, this, &TyakuForm::FindNextInBody);
 }
 
 void TyakuForm::placeClientArea()
@@ -302,6 +337,8 @@ void TyakuForm::Form_Load()
     m_mailList->header()->resizeSection(MailListModel::FromColumn, listWidth / 4);
     m_mailList->header()->resizeSection(MailListModel::DateColumn, listWidth / 4);
 
+    InstallHeaderColouring(m_mailList);
+
     m_bodyBox->move(twipsToPixels(LoadedBodyLeft), twipsToPixels(LoadedBodyTop));
     loadEditorFile();
     m_bodyBox->show();
@@ -310,6 +347,22 @@ void TyakuForm::Form_Load()
 
 void TyakuForm::loadEditorFile()
 {
+    EditorState &state = editorState();
+    // Until the first "New" there is no editor file: nothing to load, no box.
+    while (!state.CurrentEditorFile.isEmpty()) {
+        bool ok = false;
+        const QString text = common::readCp932TextFile(state.CurrentEditorFile, &ok);
+        if (ok) {
+            setBody(text);
+            break;
+        }
+        // OK tries again, Cancel goes on without the file.
+        if (!common::prompts().askOkCancel(QString(), QString::fromLatin1(common::ApplicationTitle)
+                                                          + QStringLiteral("  Form_LoadError"),
+                                           common::PromptIcon::Warning))
+            break;
+    }
+    state.EditorChanged = false;
 }
 
 void TyakuForm::Text2_Change()
@@ -373,9 +426,9 @@ void TyakuForm::Form_Resize()
 void TyakuForm::showReceivedMail(const QString &subject, const QString &sender, const QString &date,
                                  const QString &body)
 {
-    m_subjectBox->setText(subject);
-    m_senderBox->setText(sender);
-    m_dateBox->setText(date);
+    setBoxText(m_subjectBox, subject);
+    setBoxText(m_senderBox, sender);
+    setBoxText(m_dateBox, date);
     setBody(body);
 }
 
@@ -408,7 +461,14 @@ QString TyakuForm::bodyText() const
 
 void TyakuForm::setBody(const QString &text)
 {
+    // Set with the page size held at zero, the new text is laid out anew as a
+    // whole document: the first screenful at once and the rest in idle time,
+    // rather than every line of a long body before the mail is shown.
+    QTextDocument *document = m_bodyBox->document();
+    const QSizeF page = document->pageSize();
+    document->setPageSize(QSizeF(0, 0));
     m_bodyBox->setPlainText(toDisplay(text));
+    document->setPageSize(page);
 }
 
 bool TyakuForm::selectionMarked() const
@@ -434,6 +494,7 @@ void TyakuForm::showStoreFailure(const QString &message)
 
 void TyakuForm::FillMailList()
 {
+    const QScopedValueRollback filling(m_filling, true);
     m_model->clear();
     setBody(QString());
     receive::MailStore store;
@@ -454,9 +515,9 @@ void TyakuForm::FillMailList()
 void TyakuForm::showMailFields(const QString &subject, const QString &from, const QString &date,
                                const QString &body)
 {
-    m_subjectBox->setText(common::trimBlanks(subject));
-    m_senderBox->setText(common::trimBlanks(from));
-    m_dateBox->setText(common::trimBlanks(date));
+    setBoxText(m_subjectBox, common::trimBlanks(subject));
+    setBoxText(m_senderBox, common::trimBlanks(from));
+    setBoxText(m_dateBox, common::trimBlanks(date));
     setBody(common::trimBlanks(body));
     ClipboardRoundTrip();
 }
@@ -596,9 +657,12 @@ bool TyakuForm::eventFilter(QObject *watched, QEvent *event)
         pointerOverReadingArea(false);
     } else if (type == QEvent::MouseMove && watched == m_client) {
         Form_Resize(); // Form_MouseMove
-    } else if (type == QEvent::MouseButtonRelease && watched == m_mailList->viewport()
-               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        MailListView_Click();
+    } else if (type == QEvent::MouseButtonPress && watched == m_mailList->viewport()) {
+        m_pointerPressed = true;
+    } else if (type == QEvent::MouseButtonRelease && watched == m_mailList->viewport()) {
+        m_pointerPressed = false;
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            MailListView_Click();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -615,6 +679,7 @@ void TyakuForm::closeEvent(QCloseEvent *event)
 
 void TyakuForm::Form_QueryUnload()
 {
+    RemoveHeaderColouring(m_mailList);
 }
 
 void TyakuForm::Form_Unload()

@@ -19,6 +19,7 @@ class QTreeView;
 
 namespace viewer {
 
+class EditorCommands;
 class MailListModel;
 enum class ViewerHelp;
 
@@ -89,6 +90,8 @@ public:
     [[nodiscard]] QLineEdit *selectionMarker() const { return m_selectionMarker; } // Text5
     [[nodiscard]] QStatusBar *statusBar() const { return m_statusBar; }          // StatusBar1
     [[nodiscard]] QMenuBar *menuBar() const { return m_menuBar; }
+    [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }               // tbToolBar
+    [[nodiscard]] EditorCommands *editor() const { return m_editor; }
     // The client area below the menu bar; the controls' places are relative to it.
     [[nodiscard]] QWidget *clientArea() const { return m_client; }
 
@@ -137,9 +140,12 @@ private:
     bool m_placed = false;
     bool m_unloaded = false;
     bool m_firstLayoutDone = false;
+    bool m_pointerPressed = false; // a mouse button is down on the list
+    bool m_filling = false;
     QHash<QObject *, ViewerHelp> m_helpTopics;
 
     QMenuBar *m_menuBar = nullptr;
+    EditorCommands *m_editor = nullptr;
     QWidget *m_client = nullptr;
     QWidget *m_toolStrip = nullptr;        // Picture1
     QToolBar *m_toolBar = nullptr;         // tbToolBar
