@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libicu-dev
   # running the program: Japanese fonts, a serif close to Book Antiqua, an X server for screenshots
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fontconfig
-  xvfb xauth x11-apps x11-utils imagemagick
+  xvfb xauth x11-apps x11-utils imagemagick xdotool
   # test servers and tools
   dovecot-pop3d python3-aiosmtpd python3 openssl mpop
   ca-certificates
