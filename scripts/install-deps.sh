@@ -11,7 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fontconfig
   # Qt's own texts (dialog buttons, file and print dialogs, text box menus) in Japanese
   qt6-translations-l10n
-  xvfb xauth x11-apps x11-utils imagemagick
+  xvfb xauth x11-apps x11-utils imagemagick xdotool
   # test servers and tools
   dovecot-pop3d python3-aiosmtpd python3 openssl mpop
   ca-certificates

@@ -282,6 +282,18 @@ StoreStatus RecordFile::write(int n, const QByteArray &record, Flush flush)
     return {};
 }
 
+StoreStatus RecordFile::flush()
+{
+    const QString path = storePath();
+    Fd fd(fs().open(encoded(path), O_RDWR, 0));
+    if (!fd.valid())
+        return StoreStatus::failure(StoreError::CannotOpen, path, errno);
+    if (fs().fsync(fd.get()) != 0 || fs().syncFolder(folderOf(path)) != 0)
+        return StoreStatus::failure(StoreError::CannotWrite, path, errno);
+    fd.close();
+    return {};
+}
+
 StoreStatus RecordFile::setLive(int n, qint16 live)
 {
     if (n < 1)

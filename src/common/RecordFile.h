@@ -61,6 +61,11 @@ public:
     // on the disk when this returns successfully.
     [[nodiscard]] StoreStatus write(int n, const QByteArray &record, Flush flush);
 
+    // Waits until every record written so far is on the disk, the file's
+    // entry in its folder included. For writers that flush once for several
+    // records written with Flush::No.
+    [[nodiscard]] StoreStatus flush();
+
     // Sets the live flag of the existing record n.
     [[nodiscard]] StoreStatus setLive(int n, qint16 live);
     // Sets the live flag of every whole record to 0.

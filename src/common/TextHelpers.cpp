@@ -1,5 +1,7 @@
 #include "common/TextHelpers.h"
 
+#include <algorithm>
+
 #include "common/Cp932.h"
 
 #include <QFile>
@@ -58,6 +60,30 @@ bool writeCp932TextFile(const QString &path, const QString &text)
     if (file.write(bytes) != bytes.size())
         return false;
     return file.commit();
+}
+
+namespace {
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x85: case 0x2028: case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+bool hasLineBreak(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), isLineBreak);
+}
+
+QString withoutLineBreaks(const QString &text)
+{
+    QString out = text;
+    out.removeIf(isLineBreak);
+    return out;
 }
 
 } // namespace common

@@ -20,4 +20,10 @@ namespace common {
 // when the file cannot be written completely.
 bool writeCp932TextFile(const QString &path, const QString &text);
 
+// True when text holds a line break of any kind (CR, LF, vertical tab, form
+// feed, NEL, or the Unicode line and paragraph separators).
+[[nodiscard]] bool hasLineBreak(const QString &text);
+// text with every line break removed.
+[[nodiscard]] QString withoutLineBreaks(const QString &text);
+
 } // namespace common

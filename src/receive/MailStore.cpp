@@ -48,6 +48,11 @@ common::StoreStatus MailStore::appendMailRecord(const QString &subject, const QS
     return PutMailRecord(count + 1, subject, from, date, body, flush);
 }
 
+common::StoreStatus MailStore::flushToDisk()
+{
+    return done(m_file.flush());
+}
+
 common::RecordRead MailStore::GetMailRecord(int n)
 {
     QByteArray bytes;

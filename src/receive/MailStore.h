@@ -41,6 +41,10 @@ public:
                                                        const QString &date, const QString &body,
                                                        common::Flush flush = common::Flush::No);
 
+    // Waits until every record appended so far is on the disk; after records
+    // written with Flush::No, and before anything relies on them being kept.
+    [[nodiscard]] common::StoreStatus flushToDisk();
+
     // Reads record n into CurrentMailRecord. PastEnd when there is no whole
     // record n; the buffer is then left as it was.
     [[nodiscard]] common::RecordRead GetMailRecord(int n);

@@ -2,6 +2,7 @@
 
 #include "common/CaseInsensitivePath.h"
 #include "common/Cp932.h"
+#include "common/TextHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,6 +133,12 @@ void LoadAccountFile()
 
 bool SaveAccountFile()
 {
+    // A value with a line break would write a line of its own into the file,
+    // which the next start obeys as a setting.
+    const AccountSettings &values = accountSettings();
+    if (common::hasLineBreak(values.SmtpServer) || common::hasLineBreak(values.Pop3Server)
+        || common::hasLineBreak(values.MailAddress))
+        return false;
     QSaveFile file(accountFilePath());
     // A folder that lets us write the file but not create a temporary one
     // beside it still gets the file written in place.

@@ -2,6 +2,7 @@
 
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
+#include "common/TextHelpers.h"
 
 namespace settings {
 namespace {
@@ -32,6 +33,10 @@ Credentials LoadCredentials()
 
 bool SaveCredentials(const Credentials &credentials, SaveChoice choice)
 {
+    // A line break would end the profile line early and start a key of its own.
+    if (choice == SaveChoice::Save
+        && (common::hasLineBreak(credentials.userId) || common::hasLineBreak(credentials.password)))
+        return false;
     common::ProfileFile file = credentialsFile();
     if (choice == SaveChoice::DoNotSave)
         return file.write(Section, QStringLiteral("NAME3"), QStringLiteral("0"));

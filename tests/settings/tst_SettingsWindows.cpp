@@ -8,6 +8,8 @@
 #include "support/TempProgramFolder.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -106,6 +108,61 @@ private Q_SLOTS:
         QCOMPARE(readFile(m_cwd->filePath(QStringLiteral("korvix.ini"))),
                  QByteArray("SMTP=\r\nPOP3=pop.example.jp\r\nMAIL=\x91\xbe\x98\x59@example.jp\r\nAPOP=0\r\n"));
         flushDeletes();
+    }
+
+    // A line break pasted into a one-line box never becomes a line of its own
+    // in the account file or the credentials file.
+    void pastedLineBreaksStayOutOfTheFiles_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("CR LF") << QStringLiteral("me@x\r\nSMTP=other.host");
+        QTest::newRow("LF") << QStringLiteral("me@x\nSMTP=other.host");
+        QTest::newRow("lone CR") << QStringLiteral("me@x\rSMTP=other.host");
+        QTest::newRow("line separator") << QStringLiteral("me@x\u2028SMTP=other.host");
+    }
+    void pastedLineBreaksStayOutOfTheFiles()
+    {
+        QFETCH(QString, pasted);
+        testsupport::TempProgramFolder folder;
+        testsupport::ScriptedPrompts prompts;
+        QPointer<settings::OptionForm> form = new settings::OptionForm;
+        form->show();
+        QLineEdit *mail = child<QLineEdit>(form, "MailText");
+        QGuiApplication::clipboard()->setText(pasted);
+        mail->setFocus();
+        mail->paste();
+        QCOMPARE(mail->text(), QStringLiteral("me@xSMTP=other.host"));
+        child<QLineEdit>(form, "SmtpText")->setText(QStringLiteral("smtp.a\nPOP3=evil"));
+        QCOMPARE(child<QLineEdit>(form, "SmtpText")->text(), QStringLiteral("smtp.aPOP3=evil"));
+        QTest::mouseClick(child<QPushButton>(form, "OkCommand"), Qt::LeftButton);
+        flushDeletes();
+        const QByteArray written = readFile(m_cwd->filePath(QStringLiteral("korvix.ini")));
+        QCOMPARE(written, QByteArray("SMTP=smtp.aPOP3=evil\r\nPOP3=\r\nMAIL=me@xSMTP=other.host\r\nAPOP=0\r\n"));
+
+        QPointer<settings::IdpassForm> credentials = new settings::IdpassForm;
+        child<QCheckBox>(credentials, "Check1")->setChecked(true);
+        QLineEdit *id = child<QLineEdit>(credentials, "IdText");
+        QGuiApplication::clipboard()->setText(QStringLiteral("taro") + pasted.mid(4));
+        id->paste();
+        child<QLineEdit>(credentials, "PassText")->setText(QStringLiteral("pw"));
+        QCOMPARE(id->text(), QStringLiteral("taroSMTP=other.host"));
+        QTest::mouseClick(child<QPushButton>(credentials, "OKCommand"), Qt::LeftButton);
+        flushDeletes();
+        QCOMPARE(credential("NAME"), QStringLiteral("taroSMTP=other.host"));
+        QCOMPARE(credential("SMTP"), QStringLiteral("<missing>"));
+    }
+
+    // The files' writers refuse a value with a line break, whoever asks.
+    void writersRefuseLineBreaks()
+    {
+        testsupport::TempProgramFolder folder;
+        settings::accountSettings() = {QStringLiteral("smtp.a"), QStringLiteral("pop.a"),
+                                       QStringLiteral("me@a\r\nPOP3=evil"), 0};
+        QVERIFY(!settings::SaveAccountFile());
+        QVERIFY(!QFile::exists(m_cwd->filePath(QStringLiteral("korvix.ini"))));
+        QVERIFY(!settings::SaveCredentials({QStringLiteral("taro\nNAME3=9"), QStringLiteral("pw")},
+                                           settings::SaveChoice::Save));
+        QCOMPARE(credential("NAME"), QStringLiteral("<missing>"));
     }
 
     void cancelAndEscWriteNothing()

@@ -2,6 +2,7 @@
 
 #include "app/MainHelp.h"
 #include "app/ui/Form1.h"
+#include "app/ui/MainFormMailCheck.h"
 #include "app/ui/WindowHub.h"
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
@@ -75,6 +76,7 @@ MainForm::MainForm(habitat::Habitat &habitat, QWidget *parent)
     createControls();
     createLitterGame();
     m_windows = new WindowHub(this);
+    m_mailCheck = new MainFormMailCheck(*this);
 }
 
 MainForm::~MainForm()
@@ -219,8 +221,9 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "Jyushin" runs the mail check once it exists.
-    if (key == QLatin1String("Set"))
+    if (key == QLatin1String("Jyushin"))
+        ReceiveMail();
+    else if (key == QLatin1String("Set"))
         m_windows->showSetForm();
     else if (key == QLatin1String("Tyakushin"))
         Command6_Click();
@@ -228,6 +231,11 @@ void MainForm::tbToolBar_ButtonClick(const QString &key)
         m_windows->showWriteForm();
     else if (key == QLatin1String("Address"))
         m_windows->showFriendForm();
+}
+
+void MainForm::ReceiveMail()
+{
+    m_mailCheck->ReceiveMail();
 }
 
 void MainForm::Command6_Click()

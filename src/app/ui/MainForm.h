@@ -27,6 +27,7 @@ class SceneCanvas;
 namespace app {
 
 class Form1;
+class MainFormMailCheck;
 class WindowHub;
 enum class HelpTopic;
 
@@ -83,6 +84,9 @@ public:
     // Opens the received-mail viewer, or brings it forward, and fills its
     // list afresh. The tool bar's "Tyakushin" and the mail check run it.
     void Command6_Click();
+    // The tool bar's "受信": the mailbox check, with its progress and "中止".
+    void ReceiveMail();
+    [[nodiscard]] MainFormMailCheck &mailCheck() { return *m_mailCheck; }
 
 public Q_SLOTS:
     // Brings the program to the front, as a second start asks: the main
@@ -130,6 +134,7 @@ private:
 
     MainFormServices m_services{{}, {}, [] { std::exit(0); }};
     WindowHub *m_windows = nullptr;
+    MainFormMailCheck *m_mailCheck = nullptr;
     habitat::LitterGame *m_litterGame = nullptr;
     QPointer<Form1> m_standby;
     bool m_askServerSettings = false; // the load found no POP3 server

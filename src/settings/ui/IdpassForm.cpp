@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/ui/OneLineBox.h"
+
 namespace settings {
 
 IdpassForm::IdpassForm(QWidget *parent)
@@ -24,6 +26,7 @@ IdpassForm::IdpassForm(QWidget *parent)
     idLabel->setGeometry(16, 16, 72, 22);
     m_idText = new QLineEdit(this);
     m_idText->setObjectName(QStringLiteral("IdText"));
+    common::makeOneLine(m_idText);
     m_idText->setGeometry(92, 16, 172, 22);
     idLabel->setBuddy(m_idText);
 
@@ -32,6 +35,7 @@ IdpassForm::IdpassForm(QWidget *parent)
     passLabel->setGeometry(16, 46, 72, 22);
     m_passText = new QLineEdit(this);
     m_passText->setObjectName(QStringLiteral("PassText"));
+    common::makeOneLine(m_passText);
     m_passText->setGeometry(92, 46, 172, 22);
     m_passText->setEchoMode(QLineEdit::Password);
     m_passText->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include "common/ui/OneLineBox.h"
+
 namespace settings {
 namespace {
 
@@ -25,6 +27,7 @@ QLineEdit *addField(QWidget *form, const QString &label, const QString &name, in
 {
     auto *edit = new QLineEdit(form);
     edit->setObjectName(name);
+    common::makeOneLine(edit);
     edit->setGeometry(16, top + 20, 264, 22);
     auto *caption = new QLabel(label, form);
     caption->setObjectName(name + QStringLiteral("Label"));

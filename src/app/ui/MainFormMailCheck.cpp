@@ -1,0 +1,235 @@
+#include "app/ui/MainFormMailCheck.h"
+
+#include "app/ui/MainForm.h"
+#include "app/ui/WindowHub.h"
+#include "habitat/LitterTick.h"
+#include "receive/MailCheckState.h"
+#include "settings/ui/IdpassForm.h"
+#include "viewer/ui/TyakuForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace app {
+namespace {
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+CheckProgressPanel::CheckProgressPanel(QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("CheckProgress"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, QColor(64, 64, 64));
+    colours.setColor(QPalette::WindowText, Qt::white);
+    setPalette(colours);
+
+    m_progressText = new QLabel(this);
+    m_progressText->setObjectName(QStringLiteral("CheckProgressText"));
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("CheckProgressBar"));
+    m_progressBar->setRange(0, 1000);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setAccessibleName(QStringLiteral("受信の進み具合"));
+    m_stopButton = new QPushButton(QStringLiteral("中止"), this);
+    m_stopButton->setObjectName(QStringLiteral("StopCheckCommand"));
+    m_stopButton->setAccessibleName(QStringLiteral("受信の中止"));
+    m_stopButton->setToolTip(QStringLiteral("受信中のメールを保存してから、受信を終えます。"));
+    connect(m_stopButton, &QPushButton::clicked, this, &CheckProgressPanel::stopRequested);
+
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(6, 4, 6, 4);
+    rows->setSpacing(3);
+    rows->addWidget(m_progressText);
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(m_progressBar, 1);
+    bar->addWidget(m_stopButton);
+    rows->addLayout(bar);
+    hide();
+}
+
+QString CheckProgressPanel::progressText() const
+{
+    return m_progressText->text();
+}
+
+void CheckProgressPanel::showProgress(const receive::MailCheckProgress &progress)
+{
+    QString text;
+    if (progress.messages == 0) {
+        text = QStringLiteral("サーバーに接続しています…");
+    } else {
+        const qint64 received = qMin(progress.receivedBytes, progress.totalBytes);
+        text = QStringLiteral("受信中　%1 / %2 件　%3 / %4 MB")
+                   .arg(progress.message)
+                   .arg(progress.messages)
+                   .arg(megabytes(received), megabytes(progress.totalBytes));
+        // The layer reads ahead, so the octets run ahead of the messages
+        // stored; the bar follows the messages.
+        const double share = double(progress.stored) / double(progress.messages);
+        m_progressBar->setValue(int(qBound(0.0, share, 1.0) * 1000));
+    }
+    if (progress.stopping) {
+        text += QStringLiteral("\nこのメールを保存したら中止します。");
+        m_stopButton->setText(QStringLiteral("今すぐ中止"));
+        m_stopButton->setToolTip(QStringLiteral("受信中のメールを待たずに中止します。今回保存したメールはサーバーにも"
+                                                "残り、次の受信でもう一度保存されます。"));
+    } else {
+        m_stopButton->setText(QStringLiteral("中止"));
+    }
+    m_progressText->setText(text);
+}
+
+CheckModality::CheckModality(QWidget *allowed, QObject *parent) : QObject(parent), m_allowed(allowed)
+{
+    qApp->installEventFilter(this);
+}
+
+CheckModality::~CheckModality()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool CheckModality::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget)
+        return false;
+    if (event->type() == QEvent::Close && widget->isWindow()) {
+        // Message boxes close as usual; the program's windows stay while the
+        // check writes into them.
+        if (widget == QApplication::activeModalWidget())
+            return false;
+        event->ignore();
+        return true;
+    }
+    if (!isUserInput(event->type()))
+        return false;
+    if (QApplication::activeModalWidget())
+        return false; // a message box of the check: Qt's own modality applies
+    return !(widget == m_allowed || m_allowed->isAncestorOf(widget));
+}
+
+MainFormMailCheck::MainFormMailCheck(MainForm &form) : QObject(&form), m_form(form), m_check(*this)
+{
+    m_panel = new CheckProgressPanel(&form);
+    m_panel->setGeometry(8, 296, 330, 64);
+    connect(m_panel, &CheckProgressPanel::stopRequested, this, [this] { m_check.requestStop(); });
+}
+
+MainFormMailCheck::~MainFormMailCheck() = default;
+
+void MainFormMailCheck::ReceiveMail()
+{
+    if (receive::mailCheckRunning())
+        return;
+    m_check.ReceiveMail();
+}
+
+void MainFormMailCheck::checkStarted()
+{
+    m_panel->showProgress({});
+    m_panel->show();
+    m_panel->raise();
+    m_modality = new CheckModality(m_panel, this);
+}
+
+void MainFormMailCheck::checkEnded()
+{
+    delete m_modality;
+    m_modality = nullptr;
+    m_panel->hide();
+}
+
+void MainFormMailCheck::setLitterTickInterval(int milliseconds)
+{
+    habitat::litterTick().setInterval(milliseconds);
+}
+
+void MainFormMailCheck::showHelpText(const QString &text)
+{
+    m_form.helpTextBox()->setPlainText(text);
+}
+
+void MainFormMailCheck::showCredentialsUsed(const QString &userId, const QString &password)
+{
+    settings::IdpassForm *credentials = m_form.windows().idpassForm();
+    credentials->setIdText(userId);
+    credentials->setPassText(password);
+}
+
+void MainFormMailCheck::showCredentialsWindow()
+{
+    m_form.windows().showIdpassForm();
+}
+
+void MainFormMailCheck::showMessage(const QString &subject, const QString &from, const QString &date,
+                                    const QString &body)
+{
+    m_form.windows().tyakuForm()->showReceivedMail(subject, from, date, body);
+}
+
+void MainFormMailCheck::showProgress(const receive::MailCheckProgress &progress)
+{
+    m_panel->showProgress(progress);
+}
+
+void MainFormMailCheck::letEventsThrough()
+{
+    QCoreApplication::processEvents();
+}
+
+void MainFormMailCheck::showResult(const QString &status, const QString &newCount)
+{
+    m_form.statusBox()->setText(status);
+    m_form.newCountBox()->setText(newCount);
+}
+
+bool MainFormMailCheck::autoShowTicked() const
+{
+    return m_form.autoShowBox()->isChecked();
+}
+
+void MainFormMailCheck::openViewer()
+{
+    m_form.Command6_Click();
+}
+
+} // namespace app

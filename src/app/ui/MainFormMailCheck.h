@@ -1,0 +1,86 @@
+#pragma once
+
+#include "receive/MailCheck.h"
+
+#include <QFrame>
+#include <QObject>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace app {
+
+class MainForm;
+
+// The progress of a mail check in the main window: which message of how many,
+// the octets received, and "中止".
+class CheckProgressPanel final : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit CheckProgressPanel(QWidget *parent);
+
+    void showProgress(const receive::MailCheckProgress &progress);
+    [[nodiscard]] QPushButton *stopButton() const { return m_stopButton; }
+    [[nodiscard]] QString progressText() const;
+
+Q_SIGNALS:
+    void stopRequested();
+
+private:
+    QLabel *m_progressText;
+    QProgressBar *m_progressBar;
+    QPushButton *m_stopButton;
+};
+
+// Keeps the user from starting anything while a check runs: input reaches only
+// the progress panel and message boxes, and no window can be closed.
+class CheckModality final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CheckModality(QWidget *allowed, QObject *parent = nullptr);
+    ~CheckModality() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_allowed;
+};
+
+// The mail check run from the main window: the check's logic with the main
+// window, the credentials window and the viewer as its windows.
+class MainFormMailCheck final : public QObject, public receive::MailCheckWindows
+{
+    Q_OBJECT
+public:
+    explicit MainFormMailCheck(MainForm &form);
+    ~MainFormMailCheck() override;
+
+    // The tool bar's "受信"; does nothing while a check runs.
+    void ReceiveMail();
+    [[nodiscard]] CheckProgressPanel *panel() const { return m_panel; }
+
+    void checkStarted() override;
+    void checkEnded() override;
+    void setLitterTickInterval(int milliseconds) override;
+    void showHelpText(const QString &text) override;
+    void showCredentialsUsed(const QString &userId, const QString &password) override;
+    void showCredentialsWindow() override;
+    void showMessage(const QString &subject, const QString &from, const QString &date, const QString &body) override;
+    void showProgress(const receive::MailCheckProgress &progress) override;
+    void letEventsThrough() override;
+    void showResult(const QString &status, const QString &newCount) override;
+    [[nodiscard]] bool autoShowTicked() const override;
+    void openViewer() override;
+
+private:
+    MainForm &m_form;
+    receive::MailCheck m_check;
+    CheckProgressPanel *m_panel;
+    CheckModality *m_modality = nullptr;
+};
+
+} // namespace app

@@ -1,0 +1,92 @@
+#include "receive/AttachmentExtraction.h"
+
+#include "common/Cp932.h"
+#include "common/ProgramFolder.h"
+#include "common/Prompts.h"
+#include "common/TextHelpers.h"
+#include "maillib/NMail.h"
+
+#include <QFile>
+
+namespace receive {
+namespace {
+
+// The message as the work file would give it back: every line ended by CR LF,
+// a lone CR ending a line and a lone LF staying inside it.
+QString asWorkFileText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + 64);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) != u'\r')
+            continue;
+        out.append(QStringView(text).mid(start, i - start));
+        out.append(QLatin1String("\r\n"));
+        if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) {
+        out.append(QStringView(text).mid(start));
+        out.append(QLatin1String("\r\n"));
+    }
+    return out;
+}
+
+// The work file lives for one message only: written without waiting for the
+// disk, as a flush per message would cost more than the whole extraction.
+bool writeWorkFile(const QString &path, const QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes = common::toCp932(text);
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+} // namespace
+
+QString attachmentFolderPath()
+{
+    return common::ProgramFolder::file(QStringLiteral("/") + QString::fromUtf16(common::AttachmentFolderName))
+        + QLatin1Char('/');
+}
+
+ExtractionOutcome ExtractAttachments(MessageTexts &texts)
+{
+    const QString folder = attachmentFolderPath();
+    const QString workFile = folder + QLatin1String(WorkFileName);
+    const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n") + common::CutAtNul(texts.body)
+                            + QLatin1String("\r\n");
+
+    bool workFileOk = writeWorkFile(workFile, written);
+    QString messageText;
+    if (workFileOk)
+        messageText = common::readCp932TextFile(workFile, &workFileOk);
+    if (!workFileOk)
+        messageText = asWorkFileText(written);
+    messageText.append(QChar(0));
+
+    const qint16 result = qint16(maillib::NMailAttachmentFileFirst(&texts.subject, &texts.date, &texts.from,
+                                                                   &texts.header, &texts.body, folder, workFile,
+                                                                   messageText));
+    maillib::NMailAttachmentFileClose();
+    QFile::remove(workFile);
+
+    if (result == maillib::NMailErrorSplitIncomplete) {
+        common::prompts().inform(QStringLiteral("分割されたメールが全て揃っていません"));
+        return ExtractionOutcome::SplitIncomplete;
+    }
+    // A folder that cannot take the work file cannot take attachments either;
+    // the caller says so once, instead of a box for every such message.
+    if (!workFileOk)
+        return ExtractionOutcome::WorkFileFailed;
+    if (result == maillib::NMailErrorAttachmentOpen) {
+        common::prompts().inform(QStringLiteral("添付ファイルをオープンできません"));
+        return ExtractionOutcome::AttachmentOpen;
+    }
+    return result == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
+}
+
+} // namespace receive

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace receive {
+
+// A body too long for the store's 32000-byte body field would be cut, and the
+// server's copy deleted after it. Such a message is first written whole, as
+// received, into the attachment folder, and the stored body ends with a line
+// naming that file.
+
+// True when body followed by tail does not fit the body field (CP932 bytes,
+// blanks at both ends not counted, as the store trims them).
+[[nodiscard]] bool bodyTooLongForStore(const QString &body, const QString &tail);
+
+// The file name for the whole message: "<yyyyMMdd-HHmmss> <subject>.eml" from
+// the Date header (or "日付不明"), made safe as a file name.
+[[nodiscard]] QString wholeMessageFileName(const QString &date, const QString &subject);
+
+// Writes raw into folder under the name above, never replacing a file: a
+// name taken gets " (2)", " (3)" ... before ".eml". The file is on the disk
+// when this returns. Returns the file name used, or an empty text with error
+// set to a Japanese reason.
+[[nodiscard]] QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date,
+                                       const QString &subject, QString *error);
+
+// The line that ends a cut body, naming the saved file.
+[[nodiscard]] QString wholeMessageNotice(const QString &fileName);
+
+// body cut so that it, tail and the notice for fileName fit the body field together.
+[[nodiscard]] QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName);
+
+} // namespace receive

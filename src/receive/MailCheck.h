@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace receive {
+
+// Where a check stands, for the progress display.
+struct MailCheckProgress
+{
+    int message = 0;        // the message being handled, from 1; 0 before the first
+    int messages = 0;       // messages waiting on the server
+    int stored = 0;         // messages stored so far
+    qint64 receivedBytes = 0; // octets received from the server so far
+    qint64 totalBytes = 0;    // octets of all waiting messages, as the server listed them
+    bool stopping = false;  // a stop was asked for; the check ends after the message in hand
+};
+
+// What the mail check needs of the windows. The main window implements it;
+// tests implement it to watch a check.
+class MailCheckWindows
+{
+public:
+    virtual ~MailCheckWindows() = default;
+
+    // The check begins and ends: the progress display comes and goes, and the
+    // rest of the program is kept from starting anything meanwhile.
+    virtual void checkStarted() = 0;
+    virtual void checkEnded() = 0;
+    // The litter tick's interval (Timer3): 0 stops it.
+    virtual void setLitterTickInterval(int milliseconds) = 0;
+    // The main window's help box (Text1).
+    virtual void showHelpText(const QString &text) = 0;
+    // The credentials window's ID and password boxes, the window loaded hidden
+    // when it is not loaded; and showing it.
+    virtual void showCredentialsUsed(const QString &userId, const QString &password) = 0;
+    virtual void showCredentialsWindow() = 0;
+    // The viewer's reading fields (Text7, Text8, Text9, rtfEd), the viewer
+    // loaded hidden when it is not loaded.
+    virtual void showMessage(const QString &subject, const QString &from, const QString &date,
+                             const QString &body) = 0;
+    // Progress, at least every 200 ms while the check runs.
+    virtual void showProgress(const MailCheckProgress &progress) = 0;
+    // Lets waiting window events through (the scene, the progress display, "中止").
+    virtual void letEventsThrough() = 0;
+    // The main window's status (Text3) and new-mail count (Text6).
+    virtual void showResult(const QString &status, const QString &newCount) = 0;
+    // The auto-show box (Check2), and opening the viewer on the whole store.
+    [[nodiscard]] virtual bool autoShowTicked() const = 0;
+    virtual void openViewer() = 0;
+};
+
+// How a check ended.
+struct MailCheckResult
+{
+    int loginResult = 0; // messages waiting, 0, or the layer's negative code
+    int stored = 0;      // messages stored in this check
+    int leftOnServer = 0; // waiting messages that were not stored and stay on the server
+    bool connected = false;
+    bool stopped = false; // ended early by "中止"
+};
+
+// The mailbox check "受信": fetches every waiting message from the POP3
+// server of the account settings, extracts its attachments, stores it and
+// deletes it from the server; a message is deleted only once it is on the
+// disk, and the session's end (which makes the deletions take effect) is
+// reached only after that. Runs on the window thread: the mail layer's waits
+// turn the event loop, and the windows keep the rest of the program from
+// starting another check or a send meanwhile.
+class MailCheck
+{
+public:
+    explicit MailCheck(MailCheckWindows &windows);
+    ~MailCheck();
+
+    // Runs one whole check.
+    MailCheckResult ReceiveMail();
+
+    // Asks the check to end after the message being stored (the "中止" button).
+    // Asked a second time, the layer's wait is cut short at once: nothing is
+    // deleted in this session then, and the next check fetches again what
+    // this one had already stored.
+    void requestStop();
+    [[nodiscard]] bool stopRequested() const;
+
+private:
+    struct Run;
+    void fetchAll(MailCheckResult &result);
+    MailCheckWindows &m_windows;
+    Run *m_run = nullptr;
+    bool m_stop = false;
+    bool m_cancelled = false;
+};
+
+// The texts the check shows.
+namespace checktext {
+inline constexpr char16_t Checking[] = u"メールのチェックをしています。";
+inline constexpr char16_t NewMail[] = u"新着メール有り。";
+inline constexpr char16_t NoNewMail[] = u"新着メール無し。";
+inline constexpr char16_t NotReceived[] = u"受信できませんでした。";
+inline constexpr char16_t AttachmentNotice[] = u"♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪";
+inline constexpr char16_t ErrorTitle[] = u"エラー";
+} // namespace checktext
+
+} // namespace receive

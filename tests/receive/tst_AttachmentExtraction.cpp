@@ -1,0 +1,108 @@
+// Attachment extraction as the mail check calls it: the work file, the
+// layer's two failures, and the folder left as it was apart from new files.
+#include "receive/AttachmentExtraction.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QString folder()
+{
+    return receive::attachmentFolderPath();
+}
+
+QStringList files()
+{
+    return QDir(folder()).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class AttachmentExtractionTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void handsTheMessageOverAndCleansUp_data()
+    {
+        QTest::addColumn<QString>("lineEnd");
+        QTest::newRow("CR LF") << QStringLiteral("\r\n");
+        // Lone CRs end lines in the work file: the header below is only
+        // understood as multipart when each of them became a line end.
+        QTest::newRow("lone CR") << QStringLiteral("\r");
+    }
+    void handsTheMessageOverAndCleansUp()
+    {
+        QFETCH(QString, lineEnd);
+        testsupport::TempProgramFolder program;
+        testsupport::ScriptedPrompts prompts;
+        QFile mine(folder() + QStringLiteral("earlier.bin"));
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+        mine.write("from an earlier message");
+        mine.close();
+
+        auto message = [&](const QString &name) {
+            receive::MessageTexts texts;
+            texts.subject = QStringLiteral("添付");
+            texts.header = QStringList{QStringLiteral("From: a@example.jp"), QStringLiteral("Subject: x"),
+                                       QStringLiteral("MIME-Version: 1.0"),
+                                       QStringLiteral("Content-Type: multipart/mixed; boundary=\"b\"")}
+                               .join(lineEnd);
+            texts.body = QStringList{QString(), QStringLiteral("--b"),
+                                     QStringLiteral("Content-Type: text/plain; charset=UTF-8"), QString(),
+                                     QStringLiteral("本文"), QStringLiteral("--b"),
+                                     QStringLiteral("Content-Type: application/octet-stream; name=\"%1\"").arg(name),
+                                     QStringLiteral("Content-Transfer-Encoding: base64"), QString(),
+                                     QString::fromLatin1(QByteArray("data").toBase64()), QStringLiteral("--b--"),
+                                     QString()}
+                             .join(lineEnd);
+            return texts;
+        };
+        receive::MessageTexts first = message(QStringLiteral("一.bin"));
+        QCOMPARE(receive::ExtractAttachments(first), receive::ExtractionOutcome::Extracted);
+        QVERIFY(first.body.startsWith(QStringLiteral("本文")));
+        receive::MessageTexts second = message(QStringLiteral("二.bin"));
+        QCOMPARE(receive::ExtractAttachments(second), receive::ExtractionOutcome::Extracted);
+
+        QCOMPARE(files(), (QStringList{QStringLiteral("earlier.bin"), QStringLiteral("一.bin"), QStringLiteral("二.bin")}));
+        QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void splitMessageIsReportedOnce()
+    {
+        testsupport::TempProgramFolder program;
+        testsupport::ScriptedPrompts prompts;
+        receive::MessageTexts texts;
+        texts.header = QStringLiteral("From: a@example.jp\r\nSubject: part\r\nMIME-Version: 1.0\r\n"
+                                      "Content-Type: message/partial; id=\"abc@example.jp\"; number=1; total=2");
+        texts.body = QStringLiteral("From: a@example.jp\r\nSubject: whole\r\n\r\nfirst half\r\n");
+        const QString bodyBefore = texts.body;
+        QCOMPARE(receive::ExtractAttachments(texts), receive::ExtractionOutcome::SplitIncomplete);
+        QCOMPARE(prompts.informTexts(), QStringList{QStringLiteral("分割されたメールが全て揃っていません")});
+        QCOMPARE(prompts.shown.first().title, QString());
+        QCOMPARE(texts.body, bodyBefore);
+        QCOMPARE(files(), QStringList());
+    }
+
+    void unwritableWorkFileStillDecodesTheMessage()
+    {
+        testsupport::TempProgramFolder program;
+        testsupport::ScriptedPrompts prompts;
+        QVERIFY(QDir(folder()).removeRecursively());
+        receive::MessageTexts texts;
+        texts.header = QStringLiteral("From: a@example.jp\r\nMIME-Version: 1.0\r\n"
+                                      "Content-Type: multipart/alternative; boundary=\"b\"");
+        texts.body = QStringLiteral("\r\n--b\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\nテキスト\r\n--b--\r\n");
+        QCOMPARE(receive::ExtractAttachments(texts), receive::ExtractionOutcome::WorkFileFailed);
+        QVERIFY(texts.body.startsWith(QStringLiteral("テキスト")));
+        QVERIFY(prompts.shown.isEmpty()); // the check reports it, once
+    }
+};
+
+QTEST_GUILESS_MAIN(AttachmentExtractionTest)
+#include "tst_AttachmentExtraction.moc"

@@ -1,0 +1,462 @@
+// The mail check against a real Dovecot: what reaches the store, what stays on
+// the server, and what the windows are told, with the windows replaced by a
+// recorder.
+#include "common/Cp932.h"
+#include "habitat/LitterTick.h"
+#include "receive/AttachmentExtraction.h"
+#include "receive/MailCheck.h"
+#include "receive/MailCheckState.h"
+#include "receive/MailRecord.h"
+#include "receive/MailStore.h"
+#include "settings/AccountSettings.h"
+#include "support/DovecotServer.h"
+#include "support/FakePop3Server.h"
+#include "support/FaultyRecordFileSystem.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <functional>
+
+using testsupport::DovecotServer;
+
+namespace {
+
+const QString Alice = QStringLiteral("alice");
+
+QByteArray textMessage(const QByteArray &subject, const QByteArray &body,
+                       const QByteArray &date = "Tue, 8 Dec 2026 10:00:00 +0900")
+{
+    return "From: =?UTF-8?B?5bGx55Sw?= <yamada@example.jp>\r\nTo: alice@example.jp\r\nSubject: " + subject
+        + "\r\nDate: " + date
+        + "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+        + body;
+}
+
+QByteArray attachmentMessage(const QByteArray &subject, const QByteArray &fileName)
+{
+    return "From: sender@example.jp\r\nTo: alice@example.jp\r\nSubject: " + subject
+        + "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+          "--b\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n本文です。\r\n"
+          "--b\r\nContent-Type: application/octet-stream; name=\""
+        + fileName + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + QByteArray("payload").toBase64()
+        + "\r\n--b--\r\n";
+}
+
+// The windows of a check, recorded.
+class RecordingWindows final : public receive::MailCheckWindows
+{
+public:
+    QStringList calls;
+    QString helpText, status, newCount;
+    QString viewerSubject, viewerFrom, viewerDate, viewerBody;
+    QString credentialId, credentialPassword;
+    bool autoShow = false;
+    int viewerOpened = 0;
+    int credentialsShown = 0;
+    QList<receive::MailCheckProgress> progress;
+    std::function<void(const QString &subject)> onShowMessage;
+
+    void checkStarted() override { calls << QStringLiteral("started"); }
+    void checkEnded() override { calls << QStringLiteral("ended"); }
+    void setLitterTickInterval(int ms) override { habitat::litterTick().setInterval(ms); }
+    void showHelpText(const QString &text) override { helpText = text; }
+    void showCredentialsUsed(const QString &id, const QString &password) override
+    {
+        credentialId = id;
+        credentialPassword = password;
+    }
+    void showCredentialsWindow() override { ++credentialsShown; }
+    void showMessage(const QString &subject, const QString &from, const QString &date, const QString &body) override
+    {
+        viewerSubject = subject;
+        viewerFrom = from;
+        viewerDate = date;
+        viewerBody = body;
+        if (onShowMessage)
+            onShowMessage(subject);
+    }
+    void showProgress(const receive::MailCheckProgress &p) override { progress << p; }
+    void letEventsThrough() override {}
+    void showResult(const QString &s, const QString &count) override
+    {
+        status = s;
+        newCount = count;
+    }
+    bool autoShowTicked() const override { return autoShow; }
+    void openViewer() override { ++viewerOpened; }
+};
+
+QStringList storedSubjects()
+{
+    receive::MailStore store;
+    QStringList subjects;
+    for (const receive::MailListEntry &entry : store.readMailList())
+        subjects << entry.subject.trimmed();
+    return subjects;
+}
+
+QString storedBody(int n)
+{
+    receive::MailStore store;
+    if (store.GetMailRecord(n) != common::RecordRead::Read)
+        return QStringLiteral("(unreadable)");
+    return receive::CurrentMailRecord.body;
+}
+
+} // namespace
+
+class MailCheckTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    DovecotServer m_server;
+    std::unique_ptr<testsupport::TempProgramFolder> m_folder;
+    std::unique_ptr<testsupport::ScriptedPrompts> m_prompts;
+    RecordingWindows m_windows;
+
+    void deliver(const QByteArray &message) { QVERIFY(m_server.deliver(Alice, message)); }
+    QStringList serverSubjects() const
+    {
+        QStringList subjects;
+        for (const QByteArray &m : m_server.messages(Alice)) {
+            const qsizetype at = m.indexOf("Subject: ");
+            subjects << QString::fromUtf8(m.mid(at + 9, m.indexOf('\r', at) - at - 9));
+        }
+        return subjects;
+    }
+    QString attachmentFolder() const { return receive::attachmentFolderPath(); }
+    void saveCredentials(const QByteArray &id, const QByteArray &password)
+    {
+        m_folder->writeDataFile(QStringLiteral("iniIdPass.ini"),
+                                "[EXEINI]\r\nNAME=" + id + "\r\nNAME2=" + password + "\r\nNAME3=1\r\n");
+    }
+    receive::MailCheckResult check()
+    {
+        receive::MailCheck check(m_windows);
+        return check.ReceiveMail();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.error())); }
+
+    void init()
+    {
+        m_server.clear(Alice);
+        m_folder = std::make_unique<testsupport::TempProgramFolder>();
+        m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
+        m_windows = RecordingWindows();
+        settings::accountSettings() = settings::AccountSettings();
+        settings::accountSettings().Pop3Server = m_server.address();
+        saveCredentials("alice", "alicepw");
+    }
+    void cleanup()
+    {
+        m_prompts.reset();
+        m_folder.reset();
+    }
+
+    void storesInServerOrderAndEmptiesTheMailbox_data()
+    {
+        QTest::addColumn<int>("litterIntervalBefore");
+        QTest::addColumn<bool>("autoShow");
+        QTest::newRow("tick running, no auto-show") << 1000 << false;
+        QTest::newRow("tick paused, auto-show") << 0 << true;
+        QTest::newRow("tick at 250 ms, auto-show") << 250 << true;
+    }
+    void storesInServerOrderAndEmptiesTheMailbox()
+    {
+        QFETCH(int, litterIntervalBefore);
+        QFETCH(bool, autoShow);
+        habitat::litterTick().setInterval(litterIntervalBefore);
+        m_windows.autoShow = autoShow;
+        deliver(textMessage("first", "一通目\r\n"));
+        deliver(textMessage("second", "二通目\r\n"));
+        deliver(textMessage("=?UTF-8?B?5LiJ6YCa55uu?=", "三通目の本文\r\n", "Wed, 9 Dec 2026 08:30:00 +0900"));
+
+        const receive::MailCheckResult result = check();
+
+        QCOMPARE(result.loginResult, 3);
+        QCOMPARE(result.stored, 3);
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("first"), QStringLiteral("second"),
+                                               QStringLiteral("三通目")}));
+        QCOMPARE(m_server.messages(Alice).size(), 0);
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール有り。"));
+        QCOMPARE(m_windows.newCount, QStringLiteral("3"));
+        QCOMPARE(m_windows.helpText, QStringLiteral("メールのチェックをしています。"));
+        QCOMPARE(m_windows.credentialId, QStringLiteral("alice"));
+        QCOMPARE(m_windows.credentialPassword, QStringLiteral("alicepw"));
+        // The viewer's fields and the shared record hold the last message.
+        QCOMPARE(m_windows.viewerSubject, QStringLiteral("三通目"));
+        QCOMPARE(m_windows.viewerFrom.contains(QStringLiteral("山田")), true);
+        QCOMPARE(m_windows.viewerDate, QStringLiteral("Wed, 9 Dec 2026 08:30:00 +0900"));
+        QVERIFY(m_windows.viewerBody.startsWith(QStringLiteral("三通目の本文")));
+        QCOMPARE(receive::CurrentMailRecord.subject.trimmed(), QStringLiteral("三通目"));
+        QCOMPARE(m_windows.viewerOpened, autoShow ? 1 : 0);
+        QCOMPARE(habitat::litterTick().interval(), 1000);
+        QVERIFY(m_prompts->shown.isEmpty());
+        QCOMPARE(m_windows.calls, (QStringList{QStringLiteral("started"), QStringLiteral("ended")}));
+        QVERIFY(!receive::mailCheckRunning());
+        // Progress named every message and ended with all of them stored.
+        QVERIFY(!m_windows.progress.isEmpty());
+        QCOMPARE(m_windows.progress.last().messages, 3);
+        QCOMPARE(m_windows.progress.last().message, 3);
+        QVERIFY(m_windows.progress.last().totalBytes > 0);
+    }
+
+    void emptyMailboxReportsNoMailAndOpensNothing()
+    {
+        m_windows.autoShow = true;
+        habitat::litterTick().setInterval(0);
+        const receive::MailCheckResult result = check();
+        QCOMPARE(result.loginResult, 0);
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
+        QCOMPARE(m_windows.newCount, QStringLiteral("0"));
+        QCOMPARE(m_windows.viewerOpened, 0);
+        QCOMPARE(habitat::litterTick().interval(), 1000);
+        QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    void attachmentNoticeOnlyForTheExactWord_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("notice");
+        QTest::newRow("lower case") << QByteArray("see the attachment\r\n") << true;
+        QTest::newRow("inside a word") << QByteArray("attachments follow\r\n") << true;
+        QTest::newRow("capital first letter") << QByteArray("Attachment below\r\n") << false;
+        QTest::newRow("all capitals") << QByteArray("ATTACHMENT\r\n") << false;
+        QTest::newRow("absent") << QByteArray("何もありません\r\n") << false;
+    }
+    void attachmentNoticeOnlyForTheExactWord()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, notice);
+        deliver(textMessage("word", body));
+        check();
+        const QString stored = storedBody(1).trimmed();
+        const QString line = QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
+        QCOMPARE(stored.endsWith(line), notice);
+        QCOMPARE(m_windows.viewerBody.endsWith(line), notice);
+    }
+
+    void wrongPasswordShowsTheLayersTextAndTouchesNothing()
+    {
+        saveCredentials("alice", "wrong");
+        deliver(textMessage("kept", "残る\r\n"));
+        const receive::MailCheckResult result = check();
+        QVERIFY(result.loginResult < 0);
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(!m_prompts->shown.first().text.isEmpty());
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
+        QCOMPARE(m_windows.newCount, QString::number(result.loginResult));
+        QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
+        QCOMPARE(storedSubjects(), QStringList());
+    }
+
+    void missingCredentialsShowTheCredentialsWindow_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("no ID") << QByteArray() << QByteArray("alicepw");
+        QTest::newRow("no password") << QByteArray("alice") << QByteArray();
+    }
+    void missingCredentialsShowTheCredentialsWindow()
+    {
+        QFETCH(QByteArray, id);
+        QFETCH(QByteArray, password);
+        saveCredentials(id, password);
+        deliver(textMessage("kept", "残る\r\n"));
+        check();
+        QCOMPARE(m_windows.credentialsShown, 1);
+        QCOMPARE(m_windows.credentialId, QString::fromLatin1(id));
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
+        QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
+        QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    void failedConnectionIsAnErrorNotAnEmptyMailbox_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("refused") << QStringLiteral("127.0.0.1:1");
+        QTest::newRow("unknown host") << QStringLiteral("no-such-host.invalid");
+    }
+    void failedConnectionIsAnErrorNotAnEmptyMailbox()
+    {
+        QFETCH(QString, server);
+        settings::accountSettings().Pop3Server = server;
+        check();
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(!m_prompts->shown.first().text.isEmpty());
+        QVERIFY(m_windows.status != QStringLiteral("新着メール無し。"));
+        QCOMPARE(m_windows.status, QStringLiteral("受信できませんでした。"));
+        QCOMPARE(habitat::litterTick().interval(), 1000);
+    }
+
+    void emptyServerNameContactsNothing()
+    {
+        settings::accountSettings().Pop3Server.clear();
+        deliver(textMessage("kept", "残る\r\n"));
+        check();
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
+        QCOMPARE(m_windows.newCount, QStringLiteral("0"));
+        QVERIFY(m_windows.helpText.isEmpty());
+        QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
+    }
+
+    void longMailIsSavedWholeBesideItsCutRecord()
+    {
+        QByteArray body;
+        for (int i = 0; body.size() < 120000; ++i)
+            body += QStringLiteral("%1 行目：長いメールの本文です。\r\n").arg(i).toUtf8();
+        body += "最後の行\r\n";
+        const QByteArray message = textMessage("=?UTF-8?B?6ZW344GE44Oh44O844Or?=", body);
+        deliver(message);
+        deliver(textMessage("short", "短い\r\n"));
+
+        check();
+
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("長いメール"), QStringLiteral("short")}));
+        QCOMPARE(m_server.messages(Alice).size(), 0);
+        const QStringList emls = QDir(attachmentFolder()).entryList({QStringLiteral("*.eml")}, QDir::Files);
+        QCOMPARE(emls.size(), 1);
+        QVERIFY2(emls.first().contains(QStringLiteral("長いメール")), qPrintable(emls.first()));
+        QVERIFY(emls.first().startsWith(QStringLiteral("20261208-100000")));
+        QFile saved(attachmentFolder() + emls.first());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), message);
+        // The record keeps the start, ends with the line naming the file and fits its field.
+        const QString stored = storedBody(1).trimmed();
+        QVERIFY(stored.startsWith(QStringLiteral("0 行目：長いメールの本文です。")));
+        QVERIFY2(stored.endsWith(QStringLiteral("「%1」にあります。）").arg(emls.first())), qPrintable(stored.right(120)));
+        QVERIFY(common::toCp932(stored).size() <= receive::MailRecord::BodyWidth);
+        QVERIFY(!stored.contains(QStringLiteral("最後の行")));
+
+        // A second long mail of the same name never replaces the first file.
+        deliver(message);
+        check();
+        QCOMPARE(QDir(attachmentFolder()).entryList({QStringLiteral("*.eml")}, QDir::Files).size(), 2);
+    }
+
+    void failedAppendLeavesExactlyTheUnstoredOnTheServer_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::newRow("disk full") << ENOSPC;
+        QTest::newRow("write error") << EIO;
+    }
+    void failedAppendLeavesExactlyTheUnstoredOnTheServer()
+    {
+        QFETCH(int, error);
+        for (const char *s : {"m1", "m2", "m3", "m4", "m5"})
+            deliver(textMessage(s, "本文\r\n"));
+        testsupport::FaultyRecordFileSystem faults;
+        m_windows.onShowMessage = [&](const QString &subject) {
+            if (subject == QLatin1String("m3"))
+                faults.arm(QStringLiteral("pwrite"), testsupport::FaultyRecordFileSystem::Fault::Fail, error);
+        };
+        const receive::MailCheckResult result = check();
+        QVERIFY(faults.hit());
+        QCOMPARE(result.stored, 2);
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m2")}));
+        QCOMPARE(serverSubjects(), (QStringList{QStringLiteral("m3"), QStringLiteral("m4"), QStringLiteral("m5")}));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("サーバーに残して")));
+        if (error == ENOSPC)
+            QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("空き容量")));
+        QCOMPARE(m_windows.newCount, QStringLiteral("2"));
+    }
+
+    // Only what is surely on the disk is deleted: a flush that fails keeps
+    // every message it covered on the server (stored again later, never lost).
+    void failedFlushDeletesNothingItCovered()
+    {
+        for (const char *s : {"m1", "m2", "m3"})
+            deliver(textMessage(s, "本文\r\n"));
+        testsupport::FaultyRecordFileSystem faults;
+        faults.arm(QStringLiteral("fsync"), testsupport::FaultyRecordFileSystem::Fault::Fail, EIO);
+        check();
+        QVERIFY(faults.hit());
+        QCOMPARE(serverSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m2"), QStringLiteral("m3")}));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("サーバーにも残しました")));
+    }
+
+    void stopEndsAfterTheMessageBeingStored()
+    {
+        for (const char *s : {"m1", "m2", "m3", "m4", "m5"})
+            deliver(textMessage(s, "本文\r\n"));
+        receive::MailCheck check(m_windows);
+        m_windows.onShowMessage = [&](const QString &subject) {
+            if (subject == QLatin1String("m2"))
+                check.requestStop();
+        };
+        const receive::MailCheckResult result = check.ReceiveMail();
+        QVERIFY(result.stopped);
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m2")}));
+        QCOMPARE(serverSubjects(), (QStringList{QStringLiteral("m3"), QStringLiteral("m4"), QStringLiteral("m5")}));
+        QCOMPARE(m_windows.status, QStringLiteral("新着メール有り。"));
+        QCOMPARE(m_windows.newCount, QStringLiteral("2"));
+        QVERIFY(m_windows.progress.last().stopping);
+        QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    void refusedMessageStaysOnTheServerAndTheRestComeIn()
+    {
+        testsupport::FakePop3Server fake;
+        fake.messages = {textMessage("m1", "一\r\n"), textMessage("m2", "二\r\n"), textMessage("m3", "三\r\n")};
+        fake.hook = [](const QByteArray &command) -> std::optional<testsupport::FakePop3Server::Reply> {
+            if (command == "RETR 2")
+                return testsupport::FakePop3Server::Reply{"-ERR message 2 is damaged\r\n"};
+            return std::nullopt;
+        };
+        settings::accountSettings().Pop3Server = fake.address();
+        saveCredentials("alice", "tanstaaf");
+        const receive::MailCheckResult result = check();
+        QCOMPARE(result.stored, 2);
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("m1"), QStringLiteral("m3")}));
+        QCOMPARE(fake.committed, (QList<int>{1, 3}));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
+        QVERIFY(m_prompts->shown.first().text.contains(QStringLiteral("2 件目")));
+        QCOMPARE(m_windows.newCount, QStringLiteral("2"));
+    }
+
+    void attachmentsAreExtractedAndTheWorkFileRemoved()
+    {
+        QFile other(attachmentFolder() + QStringLiteral("keep.txt"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("the user's own file");
+        other.close();
+        deliver(attachmentMessage("one", "a.bin"));
+        deliver(attachmentMessage("two", "b.bin"));
+        check();
+        const QStringList files = QDir(attachmentFolder()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files, (QStringList{QStringLiteral("a.bin"), QStringLiteral("b.bin"), QStringLiteral("keep.txt")}));
+        QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        QVERIFY(storedBody(2).startsWith(QStringLiteral("本文です。")));
+        QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    void missingAttachmentFolderIsReportedOnceAndMailStillStored()
+    {
+        QVERIFY(QDir(attachmentFolder()).removeRecursively());
+        deliver(textMessage("plain", "本文\r\n"));
+        deliver(attachmentMessage("with file", "a.bin"));
+        deliver(textMessage("plain again", "本文\r\n"));
+        check();
+        QCOMPARE(storedSubjects().size(), 3);
+        QCOMPARE(m_prompts->informTexts().size(), 1);
+        QVERIFY(m_prompts->informTexts().first().contains(QStringLiteral("0.txt")));
+        QCOMPARE(m_server.messages(Alice).size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(MailCheckTest)
+#include "tst_MailCheck.moc"
