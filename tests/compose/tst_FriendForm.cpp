@@ -2,6 +2,7 @@
 #include "ComposeFixture.h"
 
 #include "addressbook/ui/FriendForm.h"
+#include "common/ui/HeaderColouring.h"
 #include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
 #include "support/ScriptedPrompts.h"
@@ -115,6 +116,7 @@ private Q_SLOTS:
         QCOMPARE(list->columnWidth(1), int(list->width() / 2.38));
         QCOMPARE(text(form, "Text3"), QStringLiteral("3"));
         QCOMPARE(child<QLabel>(form, "Label7")->text(), QString());
+        QVERIFY(common::headerColouringInstalled(list));
         form->close();
         QVERIFY(habitat::litterTick().isRunning());
     }

@@ -5,10 +5,7 @@
 #include "common/Prompts.h"
 #include "habitat/LitterTick.h"
 
-#if __has_include("common/ui/HeaderColouring.h")
 #include "common/ui/HeaderColouring.h"
-#define GLIMRA_HAS_HEADER_COLOURING 1
-#endif
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -227,9 +224,7 @@ void FriendForm::Form_Load(bool helpDisplay)
     const int listWidth = m_list->width();
     m_list->setColumnWidth(0, listWidth / 2);
     m_list->setColumnWidth(1, int(listWidth / 2.38));
-#ifdef GLIMRA_HAS_HEADER_COLOURING
-    InstallHeaderColouring(m_list);
-#endif
+    common::InstallHeaderColouring(m_list);
     m_statusLabel->clear();
     if (const common::StoreStatus status = m_store.createIfMissing(); !status)
         reportStoreFailure(status);
@@ -241,9 +236,7 @@ void FriendForm::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-#ifdef GLIMRA_HAS_HEADER_COLOURING
-    RemoveHeaderColouring(m_list);
-#endif
+    common::RemoveHeaderColouring(m_list);
     habitat::litterTick().resume();
 }
 

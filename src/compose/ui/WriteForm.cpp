@@ -5,7 +5,9 @@
 #include "compose/Greetings.h"
 #include "compose/ui/AttachmentRow.h"
 #include "habitat/LitterTick.h"
+#include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
+#include "viewer/ui/EditorCommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTextEdit>
 #include <QToolBar>
@@ -187,17 +190,24 @@ WriteForm::~WriteForm()
 
 void WriteForm::createControls()
 {
-    createEditor();
     createButtonFrame();
     createMailRows();
     createAddressPane();
+    createEditor();
     registerHelpTexts();
 }
 
 void WriteForm::createEditor()
 {
+    // The shared editor's menus and tool bar, as the composer has them: no
+    // save-as and no search, and the body never marks the editor file changed.
+    m_editor = new viewer::EditorCommands(this, m_body, viewer::EditorRole::Composer, this);
     m_menuBar = new QMenuBar(this);
     m_menuBar->setGeometry(0, 0, PaneLeft + 200, 22);
+    m_editor->populateMenuBar(m_menuBar);
+    m_toolBar = m_editor->createToolBar(this);
+    m_toolBar->setGeometry(0, 22, PaneLeft + 200, 30);
+    connect(m_editor, &viewer::EditorCommands::closeRequested, this, &QWidget::close);
 }
 
 void WriteForm::createButtonFrame()
@@ -528,7 +538,11 @@ bool WriteForm::sendToWholeBook(const OutgoingDraft &draft)
     int done = 0;
     bool stoppedByFailure = false;
     {
+        // The stop button is taken even while a mail is on its way; the stop
+        // itself comes between two mails.
         InputGate gate(m_cancelButton);
+        maillib::NMailSetOption(maillib::NMailOptionUserInput, 1);
+        const auto holdInputAgain = qScopeGuard([] { maillib::NMailSetOption(maillib::NMailOptionUserInput, 0); });
         for (const SendTarget &target : targets) {
             // Between two mails the window takes its stop button and repaints.
             QCoreApplication::processEvents();

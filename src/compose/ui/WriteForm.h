@@ -21,6 +21,10 @@ class QRadioButton;
 class QTextEdit;
 class QToolBar;
 
+namespace viewer {
+class EditorCommands;
+}
+
 namespace compose {
 
 class AttachmentRow;
@@ -66,6 +70,7 @@ public:
     [[nodiscard]] QTextEdit *bodyBox() const { return m_body; }            // rtfEd
     [[nodiscard]] AttachmentRow *attachments() const { return m_attachments; }
     [[nodiscard]] QMenuBar *menuBar() const { return m_menuBar; }
+    [[nodiscard]] viewer::EditorCommands *editor() const { return m_editor; }
 
     // Clicks on the width button since the process started; it survives the window.
     [[nodiscard]] static int widthToggleClicks();
@@ -110,6 +115,7 @@ private:
     bool m_stopRequested = false;
     QList<QPointer<QWidget>> m_disabledWhileSending;
 
+    viewer::EditorCommands *m_editor = nullptr;
     QMenuBar *m_menuBar = nullptr;
     QToolBar *m_toolBar = nullptr;           // tbToolBar
     QFrame *m_buttonFrame = nullptr;         // Frame1
