@@ -170,6 +170,8 @@ void FriendForm::createControls()
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
+    // The stored trailing blanks stay in the cells; they are cut, not shown as "…".
+    m_list->setTextElideMode(Qt::ElideNone);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

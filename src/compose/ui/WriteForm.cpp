@@ -324,6 +324,9 @@ void WriteForm::createAddressPane()
     m_addressList->setAccessibleName(QStringLiteral("アドレス帳"));
     m_addressList->setGeometry(PaneLeft, 76, 160, 400);
     m_addressList->setUniformItemSizes(true);
+    // Names carry their stored trailing blanks; there is nothing to scroll to.
+    m_addressList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_addressList->setTextElideMode(Qt::ElideNone);
     m_addressList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_addressList->setAutoFillBackground(true);
     m_addressList->viewport()->installEventFilter(this);
