@@ -369,6 +369,7 @@ private Q_SLOTS:
         composetest::writeBook({{QStringLiteral("一"), QStringLiteral("one@example.jp")},
                                 {QStringLiteral("二"), QStringLiteral("two@example.jp   ")},
                                 {QStringLiteral("三"), QStringLiteral("  三郎 <three@example.jp>")}});
+        const int connectionsBefore = m_sink->connectionCount();
         QPointer<WriteForm> form = openForm();
         type(form, QString(), QStringLiteral("お知らせ"), QStringLiteral("皆様へ"));
         const QString file = m_folder->path() + QStringLiteral("/案内.txt");
@@ -390,6 +391,8 @@ private Q_SLOTS:
                      QStringLiteral("案内.txt"));
         }
         QVERIFY(m_prompts->informTexts().isEmpty());
+        // One connection carried the three mails, and it was ended.
+        QCOMPARE(m_sink->connectionCount() - connectionsBefore, 1);
     }
 
     void bulkWithEmptyBookSendsNothingAndKeepsTheMail()

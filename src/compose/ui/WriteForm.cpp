@@ -545,7 +545,12 @@ bool WriteForm::sendToWholeBook(const OutgoingDraft &draft)
         // itself comes between two mails.
         InputGate gate(m_cancelButton);
         maillib::NMailSetOption(maillib::NMailOptionUserInput, 1);
-        const auto holdInputAgain = qScopeGuard([] { maillib::NMailSetOption(maillib::NMailOptionUserInput, 0); });
+        // One connection for the whole run where the server allows it.
+        maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 1);
+        const auto restoreLayer = qScopeGuard([] {
+            maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 0);
+            maillib::NMailSetOption(maillib::NMailOptionUserInput, 0);
+        });
         for (const SendTarget &target : targets) {
             // Between two mails the window takes its stop button and repaints.
             QCoreApplication::processEvents();
