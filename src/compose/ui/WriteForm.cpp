@@ -419,16 +419,12 @@ void WriteForm::Form_Load(bool helpDisplay)
     m_addressList->clear();
     if (const common::StoreStatus status = m_store.createIfMissing(); !status)
         common::prompts().inform(status.message(), QString(), common::PromptIcon::Warning);
-    const QList<addressbook::AddressRecord> records = m_store.readAllAddressRecords();
+    const QStringList names = m_store.readAllNames();
     if (const common::StoreStatus &status = m_store.lastStatus(); !status)
         common::prompts().inform(status.message(), QString(), common::PromptIcon::Warning);
-    QStringList names;
-    names.reserve(records.size());
-    m_recordNumbers.reserve(records.size());
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        names.append(records.at(i).name);
+    m_recordNumbers.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
         m_recordNumbers.append(int(i + 1));
-    }
     m_addressList->addItems(names);
     m_countBox->setText(QString::number(m_addressList->count()));
 }
