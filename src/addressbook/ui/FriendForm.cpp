@@ -177,6 +177,7 @@ void FriendForm::createControls()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setStretchLastSection(false);
+    m_list->header()->setAccessibleName(QStringLiteral("列見出し"));
 
     m_helpBox = new QPlainTextEdit(this);
     m_helpBox->setObjectName(QStringLiteral("Text5"));
