@@ -160,6 +160,7 @@ void FriendForm::createControls()
 
     // The reload button lies outside the window: only the window's own actions run it.
     m_reloadButton = addButton(this, QStringLiteral("再読込"), "Command2", twips(-3000, -3000, 1000, 400));
+    m_reloadButton->setFocusPolicy(Qt::NoFocus);
 
     m_model = new AddressListModel(this);
     m_list = new QTreeView(this);
