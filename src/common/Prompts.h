@@ -30,6 +30,16 @@ public:
     // A yes-or-no question; true for yes. The title defaults to "確認".
     virtual bool askYesNo(const QString &text, const QString &title = QStringLiteral("確認"),
                           PromptIcon icon = PromptIcon::Question) = 0;
+    // A box with the buttons OK and Cancel; true for OK. An empty title means
+    // the application title. Answers Cancel unless a prompt of the desktop
+    // or of a test says otherwise.
+    virtual bool askOkCancel(const QString &text, const QString &title = {}, PromptIcon icon = PromptIcon::Warning)
+    {
+        (void)text;
+        (void)title;
+        (void)icon;
+        return false;
+    }
     // A file to open or to save; an empty text when the user cancels.
     virtual QString chooseOpenFile(const QString &title, const QString &filter) = 0;
     virtual QString chooseSaveFile(const QString &title, const QString &filter) = 0;

@@ -308,6 +308,11 @@ StoreStatus RecordFile::setLive(int n, qint16 live)
 
 StoreStatus RecordFile::setAllDead()
 {
+    return setAllLive(0);
+}
+
+StoreStatus RecordFile::setAllLive(qint16 live)
+{
     const QString path = storePath();
     Fd fd(fs().open(encoded(path), O_RDWR, 0));
     if (!fd.valid())
@@ -316,9 +321,9 @@ StoreStatus RecordFile::setAllDead()
     if (fs().fstat(fd.get(), &info) != 0)
         return StoreStatus::failure(StoreError::CannotOpen, path, errno);
     const qint64 whole = qint64(info.st_size) / m_layout.length;
-    const char dead[2] = {0, 0};
+    const char flag[2] = {char(quint16(live) & 0xFF), char(quint16(live) >> 8)};
     for (qint64 i = 0; i < whole; ++i) {
-        if (!writeAll(fd.get(), dead, 2, i * m_layout.length + m_layout.liveOffset))
+        if (!writeAll(fd.get(), flag, 2, i * m_layout.length + m_layout.liveOffset))
             return StoreStatus::failure(StoreError::CannotWrite, path, errno);
     }
     fd.close();

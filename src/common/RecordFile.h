@@ -65,6 +65,8 @@ public:
     [[nodiscard]] StoreStatus setLive(int n, qint16 live);
     // Sets the live flag of every whole record to 0.
     [[nodiscard]] StoreStatus setAllDead();
+    // Sets the live flag of every whole record to live.
+    [[nodiscard]] StoreStatus setAllLive(qint16 live);
 
     // Removes every record whose live flag is 0, keeping the order of the
     // others; a piece of a record at the end of the file is kept after them.

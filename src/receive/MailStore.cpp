@@ -98,6 +98,16 @@ common::StoreStatus MailStore::DeleteAllMailRecords()
     return CompactStore();
 }
 
+common::StoreStatus MailStore::KeepMailRecord(int n)
+{
+    return done(m_file.setLive(n, 1));
+}
+
+common::StoreStatus MailStore::KeepAllMailRecords()
+{
+    return done(m_file.setAllLive(1));
+}
+
 common::StoreStatus MailStore::CompactStore()
 {
     QByteArray last;

@@ -54,6 +54,11 @@ public:
     [[nodiscard]] common::StoreStatus DeleteMailRecord(int n);
     // Marks every record deleted and compacts the store to an empty file.
     [[nodiscard]] common::StoreStatus DeleteAllMailRecords();
+    // Takes back the deletion mark of record n, or of every record, after a
+    // deletion whose compaction failed, so that no later compaction drops
+    // mail that the user was told is still there.
+    [[nodiscard]] common::StoreStatus KeepMailRecord(int n);
+    [[nodiscard]] common::StoreStatus KeepAllMailRecords();
     // Removes every record marked deleted, keeping the order of the others.
     // CurrentMailRecord ends holding the store's last record as it was before.
     [[nodiscard]] common::StoreStatus CompactStore();

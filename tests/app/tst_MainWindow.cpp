@@ -20,6 +20,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/TempProgramFolder.h"
+#include "viewer/ui/TyakuForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -439,13 +440,13 @@ private Q_SLOTS:
         QVERIFY(tick->isActive());
     }
 
-    void checkAndViewerButtonsOpenNothingYet()
+    void checkButtonOpensNothingYet()
     {
         Run run;
         run.writeAccountAndCredentials();
         app::MainForm &form = run.start();
         const qsizetype windows = QApplication::topLevelWidgets().size();
-        for (const char *key : {"Jyushin", "Tyakushin"}) {
+        for (const char *key : {"Jyushin"}) {
             auto *button = control<QToolButton>(&form, QString::fromLatin1(key));
             QVERIFY(!button->icon().isNull());
             QTest::mouseClick(button, Qt::LeftButton);
@@ -490,6 +491,19 @@ private Q_SLOTS:
         QVERIFY(!form.windows().loadedWriteForm());
         QVERIFY(!form.windows().loadedFriendForm());
         QVERIFY(tick->isActive());
+    }
+
+    // The viewer's sender registration opens the address book with the sender.
+    void senderRegistrationOpensTheAddressBook()
+    {
+        Run run;
+        run.writeAccountAndCredentials();
+        app::MainForm &form = run.start();
+        viewer::TyakuForm *viewerForm = form.windows().tyakuForm();
+        Q_EMIT viewerForm->registerSenderRequested(QStringLiteral("山田 <taro@example.jp>"));
+        addressbook::FriendForm *book = form.windows().loadedFriendForm();
+        QVERIFY(book && book->isVisible());
+        QCOMPARE(book->findChild<QLineEdit *>(QStringLiteral("Text4"))->text(), QStringLiteral("山田 <taro@example.jp>"));
     }
 
     void toolbarButtonsInOrder()

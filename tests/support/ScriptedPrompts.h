@@ -17,7 +17,7 @@ class ScriptedPrompts final : public common::UserPrompts
 public:
     struct Shown
     {
-        QString kind; // "inform", "ask", "open", "save", "print", "printdialog", "url"
+        QString kind; // "inform", "ask", "okcancel", "open", "save", "print", "printdialog", "url"
         QString text;
         QString title;
         common::PromptIcon icon = common::PromptIcon::None;
@@ -28,6 +28,7 @@ public:
 
     QQueue<bool> yesNoAnswers;        // an empty queue answers "no"
     QQueue<QString> fileAnswers;      // an empty queue cancels
+    QQueue<bool> okCancelAnswers;     // an empty queue answers "cancel"
     bool printAnswer = true;
     QList<Shown> shown;
     QString clipboard;
@@ -49,6 +50,11 @@ public:
     {
         shown.append({QStringLiteral("ask"), text, title, icon});
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+    }
+    bool askOkCancel(const QString &text, const QString &title, common::PromptIcon icon) override
+    {
+        shown.append({QStringLiteral("okcancel"), text, title, icon});
+        return okCancelAnswers.isEmpty() ? false : okCancelAnswers.dequeue();
     }
     QString chooseOpenFile(const QString &title, const QString &filter) override
     {

@@ -12,6 +12,7 @@ QImage nightScene();                       // 551 x 420, the background
 QImage fireflySheet(int kind);             // 64 x 64; 0 fi, 1 tetora, 2 mozaiku
 QImage litter(int kind);                   // 32 x 32 with transparency; 0 can, 1 paper, 2 cigarette end
 QImage toolbarIcon(int kind);              // 32 x 32; New, Jyushin, Tyakushin, Set, Address
+QImage viewerButtonPicture(int kind);      // 22 x 22; the viewer's Command3 to Command6
 QImage editorIcon(int kind);               // 16 x 16; the editor's tool bar, EditorIconKeys order
 inline constexpr const char *EditorIconKeys[] = {"New", "Open", "Save", "Print", "Cut",
                                                  "Copy", "Paste", "Bold", "Italic", "Underline"};

@@ -11,8 +11,8 @@
 // Writes Back.jpg, fi.png, tetora.png, mozaiku.png, Kan.png, Kami.png,
 // Tabako.png (turned into GIF by make-pictures.sh) and the icons
 // New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the editor's
-// tool-bar icons in editor/, and the composer's button pictures
-// Command5.png, Command6.png, Command11.png, Command7.png.
+// tool-bar icons in editor/, the viewer's button pictures Command3.png to
+// Command6.png, and the composer's button pictures in compose/.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -34,9 +34,16 @@ int main(int argc, char *argv[])
     const char *icons[] = {"New", "Jyushin", "Tyakushin", "Set", "Address"};
     for (int i = 0; i < 5; ++i)
         ok &= pictures::toolbarIcon(i).save(out.filePath(QString::fromLatin1(icons[i]) + QStringLiteral(".png")));
+    // The pictures at the left end of the viewer's four mail buttons.
+    for (int i = 0; i < 4; ++i)
+        ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("Command%1.png").arg(i + 3)));
+    // The pictures at the left end of the composer's four small buttons.
+    if (!out.mkpath(QStringLiteral("compose")))
+        return 1;
     const char *composer[] = {"Command5", "Command6", "Command11", "Command7"};
     for (int i = 0; i < 4; ++i)
-        ok &= pictures::composerButtonPicture(i).save(out.filePath(QString::fromLatin1(composer[i]) + QStringLiteral(".png")));
+        ok &= pictures::composerButtonPicture(i).save(
+            out.filePath(QStringLiteral("compose/") + QString::fromLatin1(composer[i]) + QStringLiteral(".png")));
     if (!out.mkpath(QStringLiteral("editor")))
         return 1;
     for (int i = 0; i < int(std::size(pictures::EditorIconKeys)); ++i)

@@ -18,10 +18,12 @@ done
 for name in New Jyushin Tyakushin Set Address; do
   cp "$work/$name.png" assets/icons/
 done
+mkdir -p assets/viewer
+for name in Command3 Command4 Command5 Command6; do
+  cp "$work/$name.png" assets/viewer/
+done
 mkdir -p assets/icons/editor
 cp "$work"/editor/*.png assets/icons/editor/
 mkdir -p assets/compose
-for name in Command5 Command6 Command11 Command7; do
-  cp "$work/$name.png" assets/compose/
-done
+cp "$work"/compose/*.png assets/compose/
 echo "pictures written to assets/"

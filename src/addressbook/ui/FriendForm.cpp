@@ -125,11 +125,7 @@ FriendForm::FriendForm(bool helpDisplay, QWidget *parent)
     Form_Load(helpDisplay);
 }
 
-FriendForm::~FriendForm()
-{
-    // A window deleted without being closed (its owner going) still restarts the tick.
-    Form_Unload();
-}
+FriendForm::~FriendForm() = default;
 
 void FriendForm::createControls()
 {

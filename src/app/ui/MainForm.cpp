@@ -6,6 +6,7 @@
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "common/ui/HeaderColouring.h"
 #include "habitat/Habitat.h"
 #include "habitat/HabitatHalted.h"
 #include "habitat/LitterGame.h"
@@ -14,6 +15,7 @@
 #include "receive/MailStore.h"
 #include "settings/AccountSettings.h"
 #include "settings/ui/IdpassForm.h"
+#include "viewer/ui/TyakuForm.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeView>
 
 #include <utility>
 
@@ -216,14 +219,25 @@ void MainForm::centreOnScreen()
 
 void MainForm::tbToolBar_ButtonClick(const QString &key)
 {
-    // FIXME: "Jyushin" and "Tyakushin" run the mail check and open the
-    // viewer once those exist.
+    // FIXME: "Jyushin" runs the mail check once it exists.
     if (key == QLatin1String("Set"))
         m_windows->showSetForm();
+    else if (key == QLatin1String("Tyakushin"))
+        Command6_Click();
     else if (key == QLatin1String("New"))
         m_windows->showWriteForm();
     else if (key == QLatin1String("Address"))
         m_windows->showFriendForm();
+}
+
+void MainForm::Command6_Click()
+{
+    viewer::TyakuForm *form = m_windows->showTyakuForm();
+    form->setWindowTitle(QStringLiteral("着信履歴"));
+    QPalette list = form->mailList()->palette();
+    list.setColor(QPalette::Base, QColor(210, 250, 250));
+    form->mailList()->setPalette(list);
+    form->FillMailList();
 }
 
 void MainForm::Check1_Click()
@@ -325,6 +339,9 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 void MainForm::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    // The viewer's list gives up its coloured header; the viewer is loaded,
+    // hidden, for this when it is not loaded.
+    common::RemoveHeaderColouring(m_windows->tyakuForm()->mailList());
     Form_Unload();
 }
 

@@ -80,6 +80,10 @@ public:
     [[nodiscard]] QLineEdit *storedCountBox() const { return m_storedCount; } // Text4
     [[nodiscard]] QLineEdit *newCountBox() const { return m_newCount; }       // Text6
 
+    // Opens the received-mail viewer, or brings it forward, and fills its
+    // list afresh. The tool bar's "Tyakushin" and the mail check run it.
+    void Command6_Click();
+
 public Q_SLOTS:
     // Blink of firefly group 1 (Timer1, every 2 s) and group 2 (Timer2, every 3 s).
     void Timer1_Timer();

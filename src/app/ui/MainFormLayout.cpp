@@ -267,6 +267,7 @@ void MainForm::createHiddenControls()
     m_viewMailButton = new QPushButton(QStringLiteral("      メールを見る"), this);
     m_viewMailButton->setObjectName(QStringLiteral("Command6"));
     m_viewMailButton->setGeometry(80, 400, 120, 24);
+    connect(m_viewMailButton, &QPushButton::clicked, this, &MainForm::Command6_Click);
 }
 
 } // namespace app

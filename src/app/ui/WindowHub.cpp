@@ -7,8 +7,11 @@
 #include "settings/ui/IdpassForm.h"
 #include "settings/ui/OptionForm.h"
 #include "settings/ui/SetForm.h"
+#include "viewer/ui/TyakuForm.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 namespace app {
@@ -90,6 +93,35 @@ addressbook::FriendForm *WindowHub::loadedFriendForm() const
 compose::WriteForm *WindowHub::loadedWriteForm() const
 {
     return m_writeForm;
+}
+
+viewer::TyakuForm *WindowHub::tyakuForm()
+{
+    if (!m_tyakuForm) {
+        viewer::TyakuHost host;
+        if (auto *main = qobject_cast<MainForm *>(m_mainWindow)) {
+            host.helpDisplayTicked = [main] { return main->helpDisplayBox()->isChecked(); };
+            host.showStoredCount = [main](const QString &count) { main->storedCountBox()->setText(count); };
+            host.setMainHelpText = [main](const QString &text) { main->helpTextBox()->setPlainText(text); };
+        }
+        m_tyakuForm = new viewer::TyakuForm(std::move(host), m_mainWindow);
+        // "アドレス帳登録": the address book with the sender in its address field.
+        connect(m_tyakuForm, &viewer::TyakuForm::registerSenderRequested, this,
+                [this](const QString &sender) { showFriendForm()->setAddressText(sender); });
+    }
+    return m_tyakuForm;
+}
+
+viewer::TyakuForm *WindowHub::showTyakuForm()
+{
+    viewer::TyakuForm *form = tyakuForm();
+    bringUp(form);
+    return form;
+}
+
+viewer::TyakuForm *WindowHub::loadedTyakuForm() const
+{
+    return m_tyakuForm;
 }
 
 settings::SetForm *WindowHub::loadedSetForm() const

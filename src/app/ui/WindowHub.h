@@ -19,6 +19,10 @@ class OptionForm;
 class SetForm;
 } // namespace settings
 
+namespace viewer {
+class TyakuForm;
+} // namespace viewer
+
 namespace app {
 
 // Creates each single-instance window on first use, over the main window, and
@@ -42,6 +46,10 @@ public:
     addressbook::FriendForm *showFriendForm();
     // The composer; opened by the tool-bar key "New".
     compose::WriteForm *showWriteForm();
+    // The received-mail viewer, created and loaded hidden when it is not
+    // loaded (the mail check hands messages over through its fields).
+    viewer::TyakuForm *tyakuForm();
+    viewer::TyakuForm *showTyakuForm();
 
     // The window that is loaded, or null.
     [[nodiscard]] settings::SetForm *loadedSetForm() const;
@@ -49,6 +57,7 @@ public:
     [[nodiscard]] settings::IdpassForm *loadedIdpassForm() const;
     [[nodiscard]] addressbook::FriendForm *loadedFriendForm() const;
     [[nodiscard]] compose::WriteForm *loadedWriteForm() const;
+    [[nodiscard]] viewer::TyakuForm *loadedTyakuForm() const;
 
 private:
     // The main window's help display box (Check1) is ticked.
@@ -60,6 +69,7 @@ private:
     QPointer<settings::IdpassForm> m_idpassForm;
     QPointer<addressbook::FriendForm> m_friendForm;
     QPointer<compose::WriteForm> m_writeForm;
+    QPointer<viewer::TyakuForm> m_tyakuForm;
 };
 
 } // namespace app

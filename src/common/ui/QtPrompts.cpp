@@ -48,6 +48,13 @@ bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon i
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtPrompts::askOkCancel(const QString &text, const QString &title, PromptIcon icon)
+{
+    QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
+}
+
 QString QtPrompts::chooseOpenFile(const QString &title, const QString &filter)
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(), filter);

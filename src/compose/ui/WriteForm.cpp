@@ -183,10 +183,7 @@ WriteForm::WriteForm(bool helpDisplay, QWidget *parent)
     Form_Load(helpDisplay);
 }
 
-WriteForm::~WriteForm()
-{
-    Form_Unload();
-}
+WriteForm::~WriteForm() = default;
 
 void WriteForm::createControls()
 {

@@ -46,6 +46,8 @@ class WriteForm final : public QWidget
 public:
     // helpDisplay: the main window's help display box is ticked.
     explicit WriteForm(bool helpDisplay, QWidget *parent = nullptr);
+    // Deleted with the main window at the end of the program, the window goes
+    // without its unload steps; closing it runs them.
     ~WriteForm() override;
 
     // Outer widths of the window with and without the address pane, in twips.
