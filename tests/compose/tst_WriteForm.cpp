@@ -535,6 +535,11 @@ private Q_SLOTS:
 
         bulkOn(form);
         QCOMPARE(m_prompts->shown.last().title, QStringLiteral("確認"));
+        // A second click on the selected option asks nothing and keeps bulk mode.
+        const qsizetype asked = m_prompts->shown.size();
+        on->click();
+        QVERIFY(on->isChecked());
+        QCOMPARE(m_prompts->shown.size(), asked);
         QVERIFY(!to->isEnabled());
         QCOMPARE(to->toPlainText(), QString());
         QCOMPARE(to->palette().color(QPalette::Base), QColor(213, 239, 255));

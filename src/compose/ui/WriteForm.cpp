@@ -349,8 +349,20 @@ void WriteForm::createAddressPane()
     m_bulkOnOption->setGeometry(PaneLeft, 536, 18, 18);
     m_bulkOnOption->setAccessibleName(QStringLiteral("一括送信"));
     addLabel(this, QStringLiteral("一括送信"), {PaneLeft + 20, 536, 80, 18})->setBuddy(m_bulkOnOption);
-    connect(m_bulkOffOption, &QRadioButton::clicked, this, &WriteForm::Option1_Click);
-    connect(m_bulkOnOption, &QRadioButton::clicked, this, &WriteForm::Option2_Click);
+    // A click on the option that is already selected changes nothing, as with
+    // any option button; the handlers run only when one becomes selected.
+    connect(m_bulkOffOption, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            Option1_Click();
+        else
+            m_bulkOffOption->setChecked(true);
+    });
+    connect(m_bulkOnOption, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            Option2_Click();
+        else
+            m_bulkOnOption->setChecked(true);
+    });
 }
 
 void WriteForm::registerHelpTexts()
