@@ -5,6 +5,7 @@
 #include "common/StoreStatus.h"
 
 #include <QList>
+#include <QStringList>
 
 namespace addressbook {
 
@@ -45,6 +46,11 @@ public:
     // Every entry in order, with one open of the file. Leaves the last entry
     // in CurrentAddressRecord, as reading every entry in turn would.
     [[nodiscard]] QList<AddressRecord> readAllAddressRecords();
+
+    // The names of every entry in order, with one open of the file; only the
+    // name fields are decoded (the composer's address list). Leaves the last
+    // entry in CurrentAddressRecord, as readAllAddressRecords does.
+    [[nodiscard]] QStringList readAllNames();
 
     // Marks entry n deleted (also in CurrentAddressRecord); CompactStore removes it.
     [[nodiscard]] common::StoreStatus DeleteAddressRecord(int n);

@@ -1,6 +1,7 @@
 #include "maillib/NMail.h"
 
 #include "maillib/Pop3Registry.h"
+#include "maillib/SmtpClient.h"
 
 #include "common/Cp932.h"
 
@@ -49,6 +50,7 @@ void NMailEndWinSock()
     // Sessions still open at shutdown are dropped without QUIT, so nothing
     // the caller marked for deletion is committed behind its back.
     detail::abortAllPop3Sessions();
+    keepSmtpConnection(false);
     LayerState &s = state();
     if (s.curlStarted) {
         curl_global_cleanup();
@@ -70,6 +72,9 @@ void NMailSetOption(int option, int value)
         break;
     case NMailOptionUserInput:
         s.userInput = value != 0;
+        break;
+    case NMailOptionSmtpKeepConnection:
+        keepSmtpConnection(value != 0);
         break;
     default:
         break;

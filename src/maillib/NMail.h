@@ -34,6 +34,11 @@ enum NMailOption : int {
     // the rest of the program from starting other work itself); 0, the
     // default, holds them back. Re-entrant calls are refused either way.
     NMailOptionUserInput = 3,
+    // 1 keeps the SMTP connection open after a send, so that the next mail to
+    // the same server goes over it as a further transaction (a run of mails,
+    // such as a bulk send); 0, the default, closes it (with QUIT) and makes
+    // every send open its own connection again.
+    NMailOptionSmtpKeepConnection = 4,
 };
 
 // Asks every mail call that is waiting to return as soon as possible with

@@ -189,6 +189,19 @@ SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request
     }
 }
 
+struct KeptConnection
+{
+    std::mutex mutex;
+    CURL *handle = nullptr;
+    bool keep = false;
+};
+
+KeptConnection &kept()
+{
+    static KeptConnection k;
+    return k;
+}
+
 void initCurl()
 {
     static std::once_flag once;
@@ -204,10 +217,26 @@ int progressCallback(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_of
 // The transfer itself; runs on the worker thread.
 SmtpResult transfer(const SmtpRequest &request)
 {
-    std::unique_ptr<CURL, CurlEasyCleanup> curl(curl_easy_init());
-    if (!curl)
+    // A kept handle holds its connection open between sends; libcurl takes
+    // it again for the same server (one transaction per mail) and opens a new
+    // one when the server has closed it or the last send failed.
+    KeptConnection &keptConnection = kept();
+    std::unique_lock keptLock(keptConnection.mutex);
+    std::unique_ptr<CURL, CurlEasyCleanup> curl;
+    CURL *h = nullptr;
+    if (keptConnection.keep) {
+        if (keptConnection.handle)
+            curl_easy_reset(keptConnection.handle);
+        else
+            keptConnection.handle = curl_easy_init();
+        h = keptConnection.handle;
+    } else {
+        keptLock.unlock();
+        curl.reset(curl_easy_init());
+        h = curl.get();
+    }
+    if (!h)
         return failure(NMailErrorSend, QStringLiteral("送信の準備ができませんでした。"));
-    CURL *h = curl.get();
 
     const bool implicitTls = request.server.security == SmtpServerName::Security::ImplicitTls;
     const bool authenticate = !request.server.user.isEmpty();
@@ -271,6 +300,18 @@ SmtpResult transfer(const SmtpRequest &request)
 }
 
 } // namespace
+
+void keepSmtpConnection(bool keep)
+{
+    KeptConnection &k = kept();
+    const std::lock_guard lock(k.mutex);
+    k.keep = keep;
+    if (!keep && k.handle) {
+        // Ends the kept connection with QUIT.
+        curl_easy_cleanup(k.handle);
+        k.handle = nullptr;
+    }
+}
 
 SmtpResult sendSmtp(const SmtpRequest &request)
 {

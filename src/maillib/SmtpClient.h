@@ -45,4 +45,8 @@ struct SmtpResult
 // character or a delimiter is refused before any connection is made.
 [[nodiscard]] SmtpResult sendSmtp(const SmtpRequest &request);
 
+// While kept, the connection of one send stays open for the next to the same
+// server; ending it sends QUIT. Off by default (NMailOptionSmtpKeepConnection).
+void keepSmtpConnection(bool keep);
+
 } // namespace maillib

@@ -20,6 +20,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/TempProgramFolder.h"
+#include "viewer/ui/TyakuForm.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -479,7 +480,7 @@ private Q_SLOTS:
         QVERIFY(tick->isActive());
     }
 
-    void checkAndViewerButtonsOpenNothingYet()
+    void checkButtonOpensNothingYet()
     {
         Run run;
         run.writeAccountAndCredentials();
@@ -530,6 +531,19 @@ private Q_SLOTS:
         QVERIFY(!form.windows().loadedWriteForm());
         QVERIFY(!form.windows().loadedFriendForm());
         QVERIFY(tick->isActive());
+    }
+
+    // The viewer's sender registration opens the address book with the sender.
+    void senderRegistrationOpensTheAddressBook()
+    {
+        Run run;
+        run.writeAccountAndCredentials();
+        app::MainForm &form = run.start();
+        viewer::TyakuForm *viewerForm = form.windows().tyakuForm();
+        Q_EMIT viewerForm->registerSenderRequested(QStringLiteral("山田 <taro@example.jp>"));
+        addressbook::FriendForm *book = form.windows().loadedFriendForm();
+        QVERIFY(book && book->isVisible());
+        QCOMPARE(book->findChild<QLineEdit *>(QStringLiteral("Text4"))->text(), QStringLiteral("山田 <taro@example.jp>"));
     }
 
     void toolbarButtonsInOrder()

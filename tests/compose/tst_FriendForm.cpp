@@ -2,11 +2,15 @@
 #include "ComposeFixture.h"
 
 #include "addressbook/ui/FriendForm.h"
+#include "common/ui/HeaderColouring.h"
 #include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
 #include "support/ScriptedPrompts.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QAccessible>
+#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -115,6 +119,7 @@ private Q_SLOTS:
         QCOMPARE(list->columnWidth(1), int(list->width() / 2.38));
         QCOMPARE(text(form, "Text3"), QStringLiteral("3"));
         QCOMPARE(child<QLabel>(form, "Label7")->text(), QString());
+        QVERIFY(common::headerColouringInstalled(list));
         form->close();
         QVERIFY(habitat::litterTick().isRunning());
     }
@@ -267,6 +272,29 @@ private Q_SLOTS:
         QCOMPARE(text(form, "Text2"), QStringLiteral("名前"));
         form->setAddressText(QStringLiteral("送信者 <from@example.jp>"));
         QCOMPARE(text(form, "Text4"), QStringLiteral("送信者 <from@example.jp>"));
+    }
+
+    // Every control a user operates in either window has a name a screen reader can say.
+    void everyControlHasAnAccessibleName()
+    {
+        QPointer<FriendForm> book = open();
+        auto *composer = new compose::WriteForm(false);
+        composer->show();
+        QStringList unnamed;
+        for (QWidget *window : {static_cast<QWidget *>(book.data()), static_cast<QWidget *>(composer)}) {
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                const bool operable = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)
+                    || qobject_cast<QAbstractItemView *>(w) || qobject_cast<QComboBox *>(w)
+                    || qobject_cast<QAbstractScrollArea *>(w);
+                if (!operable || !w->isVisibleTo(window) || w->parentWidget() == nullptr
+                    || qobject_cast<QComboBox *>(w->parentWidget()))
+                    continue;
+                QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+                if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed << window->objectName() + u'.' + w->objectName() + u'(' + QString::fromLatin1(w->metaObject()->className()) + u')';
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 
     // A name registered in the book is offered by the next composer that loads.

@@ -12,8 +12,11 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/SmtpSink.h"
+#include "viewer/EditorState.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QToolBar>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -219,6 +222,25 @@ private Q_SLOTS:
         QVERIFY(hidden->geometry().bottom() < 0);
     }
 
+    // The shared editor as the composer has it: no save-as, no search, and
+    // the body never marks the editor file changed.
+    void editorMenusAndToolBar()
+    {
+        QPointer<WriteForm> form = openForm();
+        for (const char *absent : {"msave", "mkensaku", "mtugikensaku", "Save"})
+            QVERIFY2(!form->findChild<QAction *>(QString::fromLatin1(absent)), absent);
+        for (const char *present : {"mnew", "mopen", "mprint", "mend", "mall", "mcut", "mcopy", "mpaste", "Bold"})
+            QVERIFY2(form->findChild<QAction *>(QString::fromLatin1(present)), present);
+        QVERIFY(form->findChild<QToolBar *>(QStringLiteral("tbToolBar")));
+        viewer::editorState().EditorChanged = false;
+        form->bodyBox()->setPlainText(QStringLiteral("書きかけ"));
+        QVERIFY(!viewer::editorState().EditorChanged);
+        form->findChild<QAction *>(QStringLiteral("mend"))->trigger();
+        composetest::flushDeletes();
+        QVERIFY(!form);
+        QVERIFY(habitat::litterTick().isRunning());
+    }
+
     // --- sending -----------------------------------------------------------
 
     void normalSendWithTwoAttachments()
@@ -346,7 +368,8 @@ private Q_SLOTS:
     {
         composetest::writeBook({{QStringLiteral("一"), QStringLiteral("one@example.jp")},
                                 {QStringLiteral("二"), QStringLiteral("two@example.jp   ")},
-                                {QStringLiteral("三"), QStringLiteral("  three@example.jp")}});
+                                {QStringLiteral("三"), QStringLiteral("  三郎 <three@example.jp>")}});
+        const int connectionsBefore = m_sink->connectionCount();
         QPointer<WriteForm> form = openForm();
         type(form, QString(), QStringLiteral("お知らせ"), QStringLiteral("皆様へ"));
         const QString file = m_folder->path() + QStringLiteral("/案内.txt");
@@ -368,6 +391,8 @@ private Q_SLOTS:
                      QStringLiteral("案内.txt"));
         }
         QVERIFY(m_prompts->informTexts().isEmpty());
+        // One connection carried the three mails, and it was ended.
+        QCOMPARE(m_sink->connectionCount() - connectionsBefore, 1);
     }
 
     void bulkWithEmptyBookSendsNothingAndKeepsTheMail()
@@ -510,6 +535,11 @@ private Q_SLOTS:
 
         bulkOn(form);
         QCOMPARE(m_prompts->shown.last().title, QStringLiteral("確認"));
+        // A second click on the selected option asks nothing and keeps bulk mode.
+        const qsizetype asked = m_prompts->shown.size();
+        on->click();
+        QVERIFY(on->isChecked());
+        QCOMPARE(m_prompts->shown.size(), asked);
         QVERIFY(!to->isEnabled());
         QCOMPARE(to->toPlainText(), QString());
         QCOMPARE(to->palette().color(QPalette::Base), QColor(213, 239, 255));

@@ -5,10 +5,7 @@
 #include "common/Prompts.h"
 #include "habitat/LitterTick.h"
 
-#if __has_include("common/ui/HeaderColouring.h")
 #include "common/ui/HeaderColouring.h"
-#define GLIMRA_HAS_HEADER_COLOURING 1
-#endif
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -128,11 +125,7 @@ FriendForm::FriendForm(bool helpDisplay, QWidget *parent)
     Form_Load(helpDisplay);
 }
 
-FriendForm::~FriendForm()
-{
-    // A window deleted without being closed (its owner going) still restarts the tick.
-    Form_Unload();
-}
+FriendForm::~FriendForm() = default;
 
 void FriendForm::createControls()
 {
@@ -163,6 +156,7 @@ void FriendForm::createControls()
 
     // The reload button lies outside the window: only the window's own actions run it.
     m_reloadButton = addButton(this, QStringLiteral("再読込"), "Command2", twips(-3000, -3000, 1000, 400));
+    m_reloadButton->setFocusPolicy(Qt::NoFocus);
 
     m_model = new AddressListModel(this);
     m_list = new QTreeView(this);
@@ -173,11 +167,14 @@ void FriendForm::createControls()
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
+    // The stored trailing blanks stay in the cells; they are cut, not shown as "…".
+    m_list->setTextElideMode(Qt::ElideNone);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setStretchLastSection(false);
+    m_list->header()->setAccessibleName(QStringLiteral("列見出し"));
 
     m_helpBox = new QPlainTextEdit(this);
     m_helpBox->setObjectName(QStringLiteral("Text5"));
@@ -227,9 +224,7 @@ void FriendForm::Form_Load(bool helpDisplay)
     const int listWidth = m_list->width();
     m_list->setColumnWidth(0, listWidth / 2);
     m_list->setColumnWidth(1, int(listWidth / 2.38));
-#ifdef GLIMRA_HAS_HEADER_COLOURING
     common::InstallHeaderColouring(m_list);
-#endif
     m_statusLabel->clear();
     if (const common::StoreStatus status = m_store.createIfMissing(); !status)
         reportStoreFailure(status);
@@ -241,9 +236,7 @@ void FriendForm::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-#ifdef GLIMRA_HAS_HEADER_COLOURING
     common::RemoveHeaderColouring(m_list);
-#endif
     habitat::litterTick().resume();
 }
 

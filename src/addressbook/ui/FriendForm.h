@@ -26,6 +26,8 @@ class FriendForm final : public QWidget
 public:
     // helpDisplay: the main window's help display box is ticked.
     explicit FriendForm(bool helpDisplay, QWidget *parent = nullptr);
+    // Deleted with the main window at the end of the program, the window goes
+    // without its unload steps; closing it runs them.
     ~FriendForm() override;
 
     // Fills the address field (the viewer's sender registration).

@@ -5,7 +5,9 @@
 #include "compose/Greetings.h"
 #include "compose/ui/AttachmentRow.h"
 #include "habitat/LitterTick.h"
+#include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
+#include "viewer/ui/EditorCommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTextEdit>
 #include <QToolBar>
@@ -180,24 +183,28 @@ WriteForm::WriteForm(bool helpDisplay, QWidget *parent)
     Form_Load(helpDisplay);
 }
 
-WriteForm::~WriteForm()
-{
-    Form_Unload();
-}
+WriteForm::~WriteForm() = default;
 
 void WriteForm::createControls()
 {
-    createEditor();
     createButtonFrame();
     createMailRows();
     createAddressPane();
+    createEditor();
     registerHelpTexts();
 }
 
 void WriteForm::createEditor()
 {
+    // The shared editor's menus and tool bar, as the composer has them: no
+    // save-as and no search, and the body never marks the editor file changed.
+    m_editor = new viewer::EditorCommands(this, m_body, viewer::EditorRole::Composer, this);
     m_menuBar = new QMenuBar(this);
     m_menuBar->setGeometry(0, 0, PaneLeft + 200, 22);
+    m_editor->populateMenuBar(m_menuBar);
+    m_toolBar = m_editor->createToolBar(this);
+    m_toolBar->setGeometry(0, 22, PaneLeft + 200, 30);
+    connect(m_editor, &viewer::EditorCommands::closeRequested, this, &QWidget::close);
 }
 
 void WriteForm::createButtonFrame()
@@ -314,6 +321,9 @@ void WriteForm::createAddressPane()
     m_addressList->setAccessibleName(QStringLiteral("アドレス帳"));
     m_addressList->setGeometry(PaneLeft, 76, 160, 400);
     m_addressList->setUniformItemSizes(true);
+    // Names carry their stored trailing blanks; there is nothing to scroll to.
+    m_addressList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_addressList->setTextElideMode(Qt::ElideNone);
     m_addressList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_addressList->setAutoFillBackground(true);
     m_addressList->viewport()->installEventFilter(this);
@@ -339,8 +349,20 @@ void WriteForm::createAddressPane()
     m_bulkOnOption->setGeometry(PaneLeft, 536, 18, 18);
     m_bulkOnOption->setAccessibleName(QStringLiteral("一括送信"));
     addLabel(this, QStringLiteral("一括送信"), {PaneLeft + 20, 536, 80, 18})->setBuddy(m_bulkOnOption);
-    connect(m_bulkOffOption, &QRadioButton::clicked, this, &WriteForm::Option1_Click);
-    connect(m_bulkOnOption, &QRadioButton::clicked, this, &WriteForm::Option2_Click);
+    // A click on the option that is already selected changes nothing, as with
+    // any option button; the handlers run only when one becomes selected.
+    connect(m_bulkOffOption, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            Option1_Click();
+        else
+            m_bulkOffOption->setChecked(true);
+    });
+    connect(m_bulkOnOption, &QRadioButton::clicked, this, [this](bool checked) {
+        if (checked)
+            Option2_Click();
+        else
+            m_bulkOnOption->setChecked(true);
+    });
 }
 
 void WriteForm::registerHelpTexts()
@@ -406,16 +428,12 @@ void WriteForm::Form_Load(bool helpDisplay)
     m_addressList->clear();
     if (const common::StoreStatus status = m_store.createIfMissing(); !status)
         common::prompts().inform(status.message(), QString(), common::PromptIcon::Warning);
-    const QList<addressbook::AddressRecord> records = m_store.readAllAddressRecords();
+    const QStringList names = m_store.readAllNames();
     if (const common::StoreStatus &status = m_store.lastStatus(); !status)
         common::prompts().inform(status.message(), QString(), common::PromptIcon::Warning);
-    QStringList names;
-    names.reserve(records.size());
-    m_recordNumbers.reserve(records.size());
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        names.append(records.at(i).name);
+    m_recordNumbers.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
         m_recordNumbers.append(int(i + 1));
-    }
     m_addressList->addItems(names);
     m_countBox->setText(QString::number(m_addressList->count()));
 }
@@ -528,7 +546,16 @@ bool WriteForm::sendToWholeBook(const OutgoingDraft &draft)
     int done = 0;
     bool stoppedByFailure = false;
     {
+        // The stop button is taken even while a mail is on its way; the stop
+        // itself comes between two mails.
         InputGate gate(m_cancelButton);
+        maillib::NMailSetOption(maillib::NMailOptionUserInput, 1);
+        // One connection for the whole run where the server allows it.
+        maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 1);
+        const auto restoreLayer = qScopeGuard([] {
+            maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 0);
+            maillib::NMailSetOption(maillib::NMailOptionUserInput, 0);
+        });
         for (const SendTarget &target : targets) {
             // Between two mails the window takes its stop button and repaints.
             QCoreApplication::processEvents();

@@ -21,6 +21,10 @@ class QRadioButton;
 class QTextEdit;
 class QToolBar;
 
+namespace viewer {
+class EditorCommands;
+}
+
 namespace compose {
 
 class AttachmentRow;
@@ -42,6 +46,8 @@ class WriteForm final : public QWidget
 public:
     // helpDisplay: the main window's help display box is ticked.
     explicit WriteForm(bool helpDisplay, QWidget *parent = nullptr);
+    // Deleted with the main window at the end of the program, the window goes
+    // without its unload steps; closing it runs them.
     ~WriteForm() override;
 
     // Outer widths of the window with and without the address pane, in twips.
@@ -66,6 +72,7 @@ public:
     [[nodiscard]] QTextEdit *bodyBox() const { return m_body; }            // rtfEd
     [[nodiscard]] AttachmentRow *attachments() const { return m_attachments; }
     [[nodiscard]] QMenuBar *menuBar() const { return m_menuBar; }
+    [[nodiscard]] viewer::EditorCommands *editor() const { return m_editor; }
 
     // Clicks on the width button since the process started; it survives the window.
     [[nodiscard]] static int widthToggleClicks();
@@ -110,6 +117,7 @@ private:
     bool m_stopRequested = false;
     QList<QPointer<QWidget>> m_disabledWhileSending;
 
+    viewer::EditorCommands *m_editor = nullptr;
     QMenuBar *m_menuBar = nullptr;
     QToolBar *m_toolBar = nullptr;           // tbToolBar
     QFrame *m_buttonFrame = nullptr;         // Frame1
