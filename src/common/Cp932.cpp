@@ -20,16 +20,15 @@ public:
     Converter(const Converter &) = delete;
     Converter &operator=(const Converter &) = delete;
 
-    // Converts in, calling onInvalid(inPtr, inLeft, out) for every sequence
-    // iconv refuses; onInvalid must consume at least one input byte.
+    // Converts length bytes from in and appends them to out, calling
+    // onInvalid(inPtr, inLeft, out) for every sequence iconv refuses;
+    // onInvalid must consume at least one input byte.
     template <typename OnInvalid>
-    QByteArray convert(const QByteArray &in, OnInvalid onInvalid)
+    void convert(const char *in, qsizetype length, QByteArray &out, OnInvalid onInvalid)
     {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        QByteArray out;
-        out.reserve(in.size() * 3 / 2 + 16);
-        char *inPtr = const_cast<char *>(in.constData());
-        size_t inLeft = size_t(in.size());
+        char *inPtr = const_cast<char *>(in);
+        size_t inLeft = size_t(length);
         char buffer[4096];
         while (inLeft > 0) {
             char *outPtr = buffer;
@@ -44,7 +43,6 @@ public:
             onInvalid(inPtr, inLeft, out);
             iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         }
-        return out;
     }
 
 private:
@@ -64,6 +62,42 @@ qsizetype utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
+// ASCII is the same in UTF-8 and CP932, and CP932 keeps no state between
+// characters, so long ASCII runs are copied as they are and only the text
+// between them goes through iconv; the result is the same as converting the
+// whole text at once.
+constexpr qsizetype CopiedRun = 32;
+
+// Appends the ASCII runs of at least CopiedRun bytes in [0, n) of in as they
+// are and hands the pieces between them, each starting and ending on a
+// character boundary (boundaryBefore(i) tells whether one lies before i), to
+// convertPiece(from, to).
+template <typename BoundaryBefore, typename ConvertPiece>
+void copyAsciiRuns(const char *in, qsizetype n, QByteArray &out, BoundaryBefore boundaryBefore,
+                   ConvertPiece convertPiece)
+{
+    qsizetype pending = 0; // start of the text not yet converted
+    qsizetype i = 0;
+    while (i < n) {
+        if (uchar(in[i]) >= 0x80 || !boundaryBefore(i)) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && uchar(in[end]) < 0x80)
+            ++end;
+        if (end - i >= CopiedRun || (end == n && pending == i)) {
+            if (pending < i)
+                convertPiece(pending, i);
+            out.append(in + i, end - i);
+            pending = end;
+        }
+        i = end;
+    }
+    if (pending < n)
+        convertPiece(pending, n);
+}
+
 } // namespace
 
 QByteArray toCp932(const QString &text)
@@ -71,12 +105,23 @@ QByteArray toCp932(const QString &text)
     if (text.isEmpty())
         return {};
     thread_local Converter encoder("CP932", "UTF-8");
-    return encoder.convert(text.toUtf8(), [](char *&inPtr, size_t &inLeft, QByteArray &out) {
-        const size_t n = std::min<size_t>(size_t(utf8SequenceLength(uchar(*inPtr))), inLeft);
-        inPtr += n;
-        inLeft -= n;
-        out.append('?');
-    });
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 16);
+    // In UTF-8 every byte below 0x80 is a character of its own.
+    copyAsciiRuns(
+        utf8.constData(), utf8.size(), out, [](qsizetype) { return true; },
+        [&](qsizetype from, qsizetype to) {
+            encoder.convert(utf8.constData() + from, to - from, out,
+                            [](char *&inPtr, size_t &inLeft, QByteArray &converted) {
+                                const size_t n =
+                                    std::min<size_t>(size_t(utf8SequenceLength(uchar(*inPtr))), inLeft);
+                                inPtr += n;
+                                inLeft -= n;
+                                converted.append('?');
+                            });
+        });
+    return out;
 }
 
 QString fromCp932(const QByteArray &bytes)
@@ -84,12 +129,21 @@ QString fromCp932(const QByteArray &bytes)
     if (bytes.isEmpty())
         return {};
     thread_local Converter decoder("UTF-8", "CP932");
-    const QByteArray utf8 = decoder.convert(bytes, [](char *&inPtr, size_t &inLeft, QByteArray &out) {
-        // A lead byte followed by a byte that cannot trail it: drop only the lead.
-        ++inPtr;
-        --inLeft;
-        out.append("\xEF\xBF\xBD");
-    });
+    const char *in = bytes.constData();
+    QByteArray utf8;
+    utf8.reserve(bytes.size() * 3 / 2 + 16);
+    // A byte below 0x40 can neither lead nor trail a two-byte character, so a
+    // character starts right after it.
+    copyAsciiRuns(
+        in, bytes.size(), utf8, [in](qsizetype i) { return i == 0 || uchar(in[i - 1]) < 0x40; },
+        [&](qsizetype from, qsizetype to) {
+            decoder.convert(in + from, to - from, utf8, [](char *&inPtr, size_t &inLeft, QByteArray &converted) {
+                // A lead byte followed by a byte that cannot trail it: drop only the lead.
+                ++inPtr;
+                --inLeft;
+                converted.append("\xEF\xBF\xBD");
+            });
+        });
     return QString::fromUtf8(utf8);
 }
 
@@ -99,14 +153,15 @@ qsizetype cp932CutLength(const QByteArray &bytes, qsizetype width)
         // Even a text that fits may end in a lone lead byte; keep it as it is.
         return bytes.size();
     }
-    qsizetype i = 0;
-    while (i < width) {
-        const qsizetype step = isCp932LeadByte(uchar(bytes[i])) ? 2 : 1;
-        if (i + step > width)
-            break;
-        i += step;
-    }
-    return i;
+    // A byte outside the lead range ends a character, whether it stands alone
+    // or trails a lead; the bytes after it pair up, so an odd run of lead-range
+    // bytes before the cut leaves a lead byte without its trail.
+    if (width <= 0)
+        return 0;
+    qsizetype j = width - 1;
+    while (j >= 0 && isCp932LeadByte(uchar(bytes[j])))
+        --j;
+    return (width - 1 - j) % 2 == 1 ? width - 1 : width;
 }
 
 QByteArray fitCp932(const QByteArray &bytes, qsizetype width)

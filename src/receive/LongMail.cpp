@@ -59,6 +59,24 @@ bool bodyTooLongForStore(const QString &body, const QString &tail)
     // Every character takes at least one byte, so a short text needs no encoding.
     if (stored.size() <= MailRecord::BodyWidth / 2)
         return false;
+    // In CP932 an ASCII character takes one byte and any other character one
+    // or two (a pair of surrogates, which CP932 cannot hold, one); only a text
+    // whose bounds lie either side of the width is encoded to measure it.
+    qsizetype ascii = 0;
+    qsizetype lowSurrogates = 0;
+    for (const QChar c : stored) {
+        if (c.unicode() < 0x80)
+            ++ascii;
+        else if (c.isLowSurrogate())
+            ++lowSurrogates;
+    }
+    const qsizetype other = stored.size() - ascii;
+    const qsizetype fewest = ascii + (other - lowSurrogates);
+    const qsizetype most = ascii + 2 * other;
+    if (fewest > MailRecord::BodyWidth)
+        return true;
+    if (most <= MailRecord::BodyWidth)
+        return false;
     return cp932Length(stored) > MailRecord::BodyWidth;
 }
 

@@ -178,6 +178,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
             run.progress.totalBytes += size;
     }
     MailStore store;
+    WorkFileKeeper workFileKeeper;
     int handled = 0; // messages stored or deliberately left behind
     bool storeFailed = false;
 
@@ -264,7 +265,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
         const QByteArray raw = maillib::detail::lastFetched().raw;
 
         const bool attachmentMark = texts.body.contains(QLatin1String("attachment"), Qt::CaseSensitive);
-        if (ExtractAttachments(texts) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
+        if (ExtractAttachments(texts, &workFileKeeper) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
             run.workFileReported = true;
             showError(QStringLiteral("添付フォルダ「%1」に作業ファイル「0.txt」を書き込めないため、添付ファイルを展開"
                                      "できません。メールの本文は保存します。添付フォルダがあるか、書き込めるかを確かめて"
