@@ -1,5 +1,6 @@
 #include "common/Cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -179,8 +180,24 @@ QByteArray toCp932Field(const QString &text, qsizetype width)
 
 QString cutToCp932Width(const QString &text, qsizetype width)
 {
-    if (toCp932(text).size() <= width)
+    const QByteArray bytes = toCp932(text);
+    if (bytes.size() <= width)
         return text;
+    const bool surrogates = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
+    if (!surrogates) {
+        // Every character became one byte, or two starting with a lead byte:
+        // walk the text and its encoding side by side.
+        qsizetype used = 0;
+        qsizetype end = 0;
+        while (end < text.size()) {
+            const qsizetype n = isCp932LeadByte(uchar(bytes.at(used))) ? 2 : 1;
+            if (used + n > width)
+                break;
+            used += n;
+            ++end;
+        }
+        return text.left(end);
+    }
     // Walk the text by code point, counting the bytes each one takes in CP932.
     qsizetype used = 0;
     qsizetype end = 0;

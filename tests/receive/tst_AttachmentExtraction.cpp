@@ -73,6 +73,36 @@ private Q_SLOTS:
         QVERIFY(prompts.shown.isEmpty());
     }
 
+    void keptWorkFileCarriesNothingOver()
+    {
+        testsupport::TempProgramFolder program;
+        testsupport::ScriptedPrompts prompts;
+        const QString kept = QDir::cleanPath(folder() + QStringLiteral("../") + QLatin1String(receive::KeptWorkFileName));
+        auto message = [](const QString &body) {
+            receive::MessageTexts texts;
+            texts.header = QStringLiteral("From: a@example.jp\r\nSubject: s");
+            texts.body = body;
+            return texts;
+        };
+        receive::MessageTexts alone = message(QStringLiteral("短い本文\r\n"));
+        receive::ExtractAttachments(alone);
+        {
+            receive::WorkFileKeeper keeper;
+            receive::MessageTexts longOne = message(QString(5000, QLatin1Char('x')) + QStringLiteral("\r\n末尾\r\n"));
+            QCOMPARE(receive::ExtractAttachments(longOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
+            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            // The shorter message after it reads back as it would alone.
+            receive::MessageTexts shortOne = message(QStringLiteral("短い本文\r\n"));
+            QCOMPARE(receive::ExtractAttachments(shortOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
+            QCOMPARE(shortOne.body, alone.body);
+            QCOMPARE(shortOne.header, alone.header);
+            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            QCOMPARE(files(), QStringList());
+        }
+        QVERIFY(!QFile::exists(kept));
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
     void splitMessageIsReportedOnce()
     {
         testsupport::TempProgramFolder program;
