@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
+#include <memory>
 #include <stdexcept>
 
 namespace common {
@@ -99,12 +100,87 @@ void copyAsciiRuns(const char *in, qsizetype n, QByteArray &out, BoundaryBefore 
         convertPiece(pending, n);
 }
 
+// The CP932 form of every UTF-16 code unit outside the surrogates, as iconv
+// gives it for that character alone: one byte (below 0x100), two bytes (lead
+// byte in the high half) or Unmapped. CP932 keeps no state between characters,
+// so a text encoded through the table comes out as iconv makes it whole.
+class EncodeTable
+{
+public:
+    static constexpr quint16 Unmapped = 0x100;
+
+    EncodeTable()
+    {
+        Converter encoder("CP932", "UTF-8");
+        for (uint u = 0; u < 0x10000; ++u) {
+            m_code[u] = Unmapped;
+            if (QChar::isSurrogate(u))
+                continue;
+            const QByteArray utf8 = QString(QChar(char16_t(u))).toUtf8();
+            QByteArray out;
+            bool refused = false;
+            encoder.convert(utf8.constData(), utf8.size(), out, [&](char *&inPtr, size_t &inLeft, QByteArray &) {
+                refused = true;
+                inPtr += inLeft;
+                inLeft = 0;
+            });
+            if (refused || out.isEmpty() || out.size() > 2)
+                continue;
+            m_code[u] = out.size() == 1 ? quint16(uchar(out[0])) : quint16(uchar(out[0]) << 8 | uchar(out[1]));
+        }
+    }
+    [[nodiscard]] quint16 code(char16_t u) const { return m_code[u]; }
+
+private:
+    quint16 m_code[0x10000];
+};
+
+// Below this length a text goes through iconv; above it the table pays for
+// being built.
+constexpr qsizetype TableFrom = 2048;
+
+QByteArray toCp932ByTable(const QString &text)
+{
+    static const auto table = std::make_unique<const EncodeTable>();
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char *o = out.data();
+    const auto *u = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = u[i];
+        if (c < 0x80) {
+            *o++ = char(c);
+            continue;
+        }
+        if (QChar::isSurrogate(c)) {
+            // A pair is one character with no CP932 form; a lone half is too.
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(u[i + 1]))
+                ++i;
+            *o++ = '?';
+            continue;
+        }
+        const quint16 code = table->code(c);
+        if (code == EncodeTable::Unmapped) {
+            *o++ = '?';
+        } else if (code < 0x100) {
+            *o++ = char(code);
+        } else {
+            *o++ = char(code >> 8);
+            *o++ = char(code & 0xFF);
+        }
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
+
 } // namespace
 
 QByteArray toCp932(const QString &text)
 {
     if (text.isEmpty())
         return {};
+    if (text.size() >= TableFrom)
+        return toCp932ByTable(text);
     thread_local Converter encoder("CP932", "UTF-8");
     const QByteArray utf8 = text.toUtf8();
     QByteArray out;

@@ -50,6 +50,9 @@ private Q_SLOTS:
     {
         // An emoji and a Hangul syllable have no CP932 form; the rest survives.
         QCOMPARE(common::toCp932(QStringLiteral("a😀b한c")), QByteArray("a?b?c"));
+        const QString filler(3000, QChar(0x3042));
+        QCOMPARE(common::toCp932(filler + QStringLiteral("a😀b한c") + QChar(0xD800) + QStringLiteral("d")),
+                 common::toCp932(filler) + QByteArray("a?b?c?d"));
     }
 
     void invalidBytesDecodeToReplacement()
@@ -90,6 +93,8 @@ private Q_SLOTS:
         QTest::newRow("ascii only") << run;
         QTest::newRow("run after kanji") << QStringLiteral("漢字") + run + QStringLiteral("ｱｲ");
         QTest::newRow("run between") << run + QStringLiteral("テスト\r\n") + run + QStringLiteral("①～髙") + run;
+        // Long texts are encoded character by character from a table.
+        QTest::newRow("long") << QString(3000, QChar(0x3042)) + run + QStringLiteral("ｱ①～髙\r\n漢") + run;
         QTest::newRow("short runs") << QStringLiteral("a漢b字 c\r\nｱ") + QString(31, QLatin1Char('y')) + QStringLiteral("あ");
     }
     void longAsciiRunsConvertLikeTheWholeText()
@@ -102,6 +107,17 @@ private Q_SLOTS:
         const QString run(40, QLatin1Char('A'));
         QCOMPARE(common::fromCp932(QByteArray("\x83") + run.toLatin1()), QStringLiteral("ア") + run.mid(1));
         QCOMPARE(common::fromCp932(QByteArray("\x81 ") + run.toLatin1()), QChar(0xFFFD) + QStringLiteral(" ") + run);
+    }
+
+    void everyMappedCharacterEncodesAsIconvMakesIt()
+    {
+        QString all;
+        for (uint u = 0x80; u < 0x10000; ++u) {
+            if (!QChar::isSurrogate(u) && throughIconv(QString(QChar(char16_t(u))).toUtf8(), "CP932", "UTF-8") != "iconv refused")
+                all += QChar(char16_t(u));
+        }
+        QVERIFY(all.size() > 7000);
+        QCOMPARE(common::toCp932(all), throughIconv(all.toUtf8(), "CP932", "UTF-8"));
     }
 
     void cutsMatchAWalkFromTheStart()
