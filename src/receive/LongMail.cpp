@@ -21,7 +21,7 @@ qsizetype cp932Length(const QString &text)
 }
 
 // Writes raw to path, which must not exist yet, and waits until it is on the disk.
-bool writeNew(const QString &path, const QByteArray &raw, bool *nameTaken, int *err)
+bool writeNew(const QString &path, const QByteArray &raw, bool wait, bool *nameTaken, int *err)
 {
     *nameTaken = false;
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -42,7 +42,7 @@ bool writeNew(const QString &path, const QByteArray &raw, bool *nameTaken, int *
         }
         done += n;
     }
-    if (ok && ::fsync(fd) != 0)
+    if (ok && wait && ::fsync(fd) != 0)
         ok = false;
     *err = errno;
     ::close(fd);
@@ -95,7 +95,7 @@ QString wholeMessageFileName(const QString &date, const QString &subject)
 }
 
 QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date, const QString &subject,
-                         QString *error)
+                         QString *error, QStringList *toSync)
 {
     const QString name = wholeMessageFileName(date, subject);
     const QFileInfo info(name);
@@ -108,8 +108,11 @@ QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QSt
         const QString candidate = n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix);
         bool taken = false;
         int err = 0;
-        if (writeNew(dir + candidate, raw, &taken, &err))
+        if (writeNew(dir + candidate, raw, toSync == nullptr, &taken, &err)) {
+            if (toSync)
+                toSync->append(dir + candidate);
             return candidate;
+        }
         if (taken)
             continue;
         if (error) {
@@ -122,6 +125,33 @@ QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QSt
     if (error)
         *error = QStringLiteral("添付フォルダに「%1」と同じ名前のファイルが多すぎるため、書き込めません。").arg(name);
     return {};
+}
+
+bool syncWholeMessages(const QStringList &paths, QString *error)
+{
+    QStringList folders;
+    for (const QString &path : paths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    for (const QString &path : paths + folders) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::fsync(fd) == 0;
+        const int err = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok) {
+            if (error) {
+                *error = (err == ENOSPC || err == EDQUOT)
+                             ? QStringLiteral("ディスクの空き容量が足りないため、添付フォルダの「%1」を確実に書き込めません。")
+                                   .arg(QFileInfo(path).fileName())
+                             : QStringLiteral("添付フォルダの「%1」を確実に書き込めません。").arg(QFileInfo(path).fileName());
+            }
+            return false;
+        }
+    }
+    return true;
 }
 
 QString wholeMessageNotice(const QString &fileName)

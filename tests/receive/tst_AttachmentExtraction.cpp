@@ -1,6 +1,7 @@
 // Attachment extraction as the mail check calls it: the work file, the
 // layer's two failures, and the folder left as it was apart from new files.
 #include "receive/AttachmentExtraction.h"
+#include "receive/LongMail.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramFolder.h"
 
@@ -101,6 +102,26 @@ private Q_SLOTS:
         }
         QVERIFY(!QFile::exists(kept));
         QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void wholeMessageSavedForALaterSync()
+    {
+        testsupport::TempProgramFolder program;
+        QStringList toSync;
+        QString error;
+        const QString name = receive::saveWholeMessage(folder(), "Subject: x\r\n\r\nbody\r\n",
+                                                       QStringLiteral("Tue, 8 Dec 2026 10:00:00 +0900"),
+                                                       QStringLiteral("長い"), &error, &toSync);
+        QVERIFY2(!name.isEmpty(), qPrintable(error));
+        QCOMPARE(toSync, QStringList{folder() + name});
+        QFile saved(toSync.first());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("Subject: x\r\n\r\nbody\r\n"));
+        QVERIFY(receive::syncWholeMessages(toSync, &error));
+        // A file gone before the sync is never reported as on the disk.
+        QVERIFY(QFile::remove(toSync.first()));
+        QVERIFY(!receive::syncWholeMessages(toSync, &error));
+        QVERIFY(error.contains(name));
     }
 
     void splitMessageIsReportedOnce()
