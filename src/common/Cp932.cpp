@@ -137,7 +137,7 @@ private:
 
 // Below this length a text goes through iconv; above it the table pays for
 // being built.
-constexpr qsizetype TableFrom = 2048;
+constexpr qsizetype TableFrom = 256;
 
 QByteArray toCp932ByTable(const QString &text)
 {
