@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QHash>
 #include <QProcess>
@@ -97,9 +98,16 @@ int runCheckClient(const QStringList &args, int argc, char **argv)
         credentials.write("[EXEINI]\r\nNAME=alice\r\nNAME2=alicepw\r\nNAME3=1\r\n");
     }
     const QString pictures = QStringLiteral(GLIMRA_SOURCE_DIR "/assets/habitat/");
-    for (const char *name : {"Kan.gif", "Kami.gif", "Tabako.gif", "Back.jpg"})
-        QFile::copy(pictures + QLatin1String(name),
-                    common::ProgramFolder::dataFile(QStringLiteral("Adata/") + QLatin1String(name)));
+    for (const char *name : {"Kan.gif", "Kami.gif", "Tabako.gif", "Back.jpg"}) {
+        const QString copy = common::ProgramFolder::dataFile(QStringLiteral("Adata/") + QLatin1String(name));
+        QFile::copy(pictures + QLatin1String(name), copy);
+        // Installed pictures are older than a program start: the scene
+        // re-reads a picture changed in the last seconds at every pass.
+        QFile installed(copy);
+        if (installed.open(QIODevice::ReadWrite))
+            installed.setFileTime(QFileInfo(pictures + QLatin1String(name)).lastModified(),
+                                  QFileDevice::FileModificationTime);
+    }
 
     habitat::Habitat habitat;
     app::MainForm form(habitat);

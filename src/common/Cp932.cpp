@@ -1,7 +1,9 @@
 #include "common/Cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
+#include <memory>
 #include <stdexcept>
 
 namespace common {
@@ -20,16 +22,15 @@ public:
     Converter(const Converter &) = delete;
     Converter &operator=(const Converter &) = delete;
 
-    // Converts in, calling onInvalid(inPtr, inLeft, out) for every sequence
-    // iconv refuses; onInvalid must consume at least one input byte.
+    // Converts length bytes from in and appends them to out, calling
+    // onInvalid(inPtr, inLeft, out) for every sequence iconv refuses;
+    // onInvalid must consume at least one input byte.
     template <typename OnInvalid>
-    QByteArray convert(const QByteArray &in, OnInvalid onInvalid)
+    void convert(const char *in, qsizetype length, QByteArray &out, OnInvalid onInvalid)
     {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        QByteArray out;
-        out.reserve(in.size() * 3 / 2 + 16);
-        char *inPtr = const_cast<char *>(in.constData());
-        size_t inLeft = size_t(in.size());
+        char *inPtr = const_cast<char *>(in);
+        size_t inLeft = size_t(length);
         char buffer[4096];
         while (inLeft > 0) {
             char *outPtr = buffer;
@@ -44,7 +45,6 @@ public:
             onInvalid(inPtr, inLeft, out);
             iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         }
-        return out;
     }
 
 private:
@@ -64,19 +64,141 @@ qsizetype utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
+// ASCII is the same in UTF-8 and CP932, and CP932 keeps no state between
+// characters, so long ASCII runs are copied as they are and only the text
+// between them goes through iconv; the result is the same as converting the
+// whole text at once.
+constexpr qsizetype CopiedRun = 32;
+
+// Appends the ASCII runs of at least CopiedRun bytes in [0, n) of in as they
+// are and hands the pieces between them, each starting and ending on a
+// character boundary (boundaryBefore(i) tells whether one lies before i), to
+// convertPiece(from, to).
+template <typename BoundaryBefore, typename ConvertPiece>
+void copyAsciiRuns(const char *in, qsizetype n, QByteArray &out, BoundaryBefore boundaryBefore,
+                   ConvertPiece convertPiece)
+{
+    qsizetype pending = 0; // start of the text not yet converted
+    qsizetype i = 0;
+    while (i < n) {
+        if (uchar(in[i]) >= 0x80 || !boundaryBefore(i)) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && uchar(in[end]) < 0x80)
+            ++end;
+        if (end - i >= CopiedRun || (end == n && pending == i)) {
+            if (pending < i)
+                convertPiece(pending, i);
+            out.append(in + i, end - i);
+            pending = end;
+        }
+        i = end;
+    }
+    if (pending < n)
+        convertPiece(pending, n);
+}
+
+// The CP932 form of every UTF-16 code unit outside the surrogates, as iconv
+// gives it for that character alone: one byte (below 0x100), two bytes (lead
+// byte in the high half) or Unmapped. CP932 keeps no state between characters,
+// so a text encoded through the table comes out as iconv makes it whole.
+class EncodeTable
+{
+public:
+    static constexpr quint16 Unmapped = 0x100;
+
+    EncodeTable()
+    {
+        Converter encoder("CP932", "UTF-8");
+        for (uint u = 0; u < 0x10000; ++u) {
+            m_code[u] = Unmapped;
+            if (QChar::isSurrogate(u))
+                continue;
+            const QByteArray utf8 = QString(QChar(char16_t(u))).toUtf8();
+            QByteArray out;
+            bool refused = false;
+            encoder.convert(utf8.constData(), utf8.size(), out, [&](char *&inPtr, size_t &inLeft, QByteArray &) {
+                refused = true;
+                inPtr += inLeft;
+                inLeft = 0;
+            });
+            if (refused || out.isEmpty() || out.size() > 2)
+                continue;
+            m_code[u] = out.size() == 1 ? quint16(uchar(out[0])) : quint16(uchar(out[0]) << 8 | uchar(out[1]));
+        }
+    }
+    [[nodiscard]] quint16 code(char16_t u) const { return m_code[u]; }
+
+private:
+    quint16 m_code[0x10000];
+};
+
+// Below this length a text goes through iconv; above it the table pays for
+// being built.
+constexpr qsizetype TableFrom = 256;
+
+QByteArray toCp932ByTable(const QString &text)
+{
+    static const auto table = std::make_unique<const EncodeTable>();
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char *o = out.data();
+    const auto *u = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = u[i];
+        if (c < 0x80) {
+            *o++ = char(c);
+            continue;
+        }
+        if (QChar::isSurrogate(c)) {
+            // A pair is one character with no CP932 form; a lone half is too.
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(u[i + 1]))
+                ++i;
+            *o++ = '?';
+            continue;
+        }
+        const quint16 code = table->code(c);
+        if (code == EncodeTable::Unmapped) {
+            *o++ = '?';
+        } else if (code < 0x100) {
+            *o++ = char(code);
+        } else {
+            *o++ = char(code >> 8);
+            *o++ = char(code & 0xFF);
+        }
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
+
 } // namespace
 
 QByteArray toCp932(const QString &text)
 {
     if (text.isEmpty())
         return {};
+    if (text.size() >= TableFrom)
+        return toCp932ByTable(text);
     thread_local Converter encoder("CP932", "UTF-8");
-    return encoder.convert(text.toUtf8(), [](char *&inPtr, size_t &inLeft, QByteArray &out) {
-        const size_t n = std::min<size_t>(size_t(utf8SequenceLength(uchar(*inPtr))), inLeft);
-        inPtr += n;
-        inLeft -= n;
-        out.append('?');
-    });
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 16);
+    // In UTF-8 every byte below 0x80 is a character of its own.
+    copyAsciiRuns(
+        utf8.constData(), utf8.size(), out, [](qsizetype) { return true; },
+        [&](qsizetype from, qsizetype to) {
+            encoder.convert(utf8.constData() + from, to - from, out,
+                            [](char *&inPtr, size_t &inLeft, QByteArray &converted) {
+                                const size_t n =
+                                    std::min<size_t>(size_t(utf8SequenceLength(uchar(*inPtr))), inLeft);
+                                inPtr += n;
+                                inLeft -= n;
+                                converted.append('?');
+                            });
+        });
+    return out;
 }
 
 QString fromCp932(const QByteArray &bytes)
@@ -84,12 +206,21 @@ QString fromCp932(const QByteArray &bytes)
     if (bytes.isEmpty())
         return {};
     thread_local Converter decoder("UTF-8", "CP932");
-    const QByteArray utf8 = decoder.convert(bytes, [](char *&inPtr, size_t &inLeft, QByteArray &out) {
-        // A lead byte followed by a byte that cannot trail it: drop only the lead.
-        ++inPtr;
-        --inLeft;
-        out.append("\xEF\xBF\xBD");
-    });
+    const char *in = bytes.constData();
+    QByteArray utf8;
+    utf8.reserve(bytes.size() * 3 / 2 + 16);
+    // A byte below 0x40 can neither lead nor trail a two-byte character, so a
+    // character starts right after it.
+    copyAsciiRuns(
+        in, bytes.size(), utf8, [in](qsizetype i) { return i == 0 || uchar(in[i - 1]) < 0x40; },
+        [&](qsizetype from, qsizetype to) {
+            decoder.convert(in + from, to - from, utf8, [](char *&inPtr, size_t &inLeft, QByteArray &converted) {
+                // A lead byte followed by a byte that cannot trail it: drop only the lead.
+                ++inPtr;
+                --inLeft;
+                converted.append("\xEF\xBF\xBD");
+            });
+        });
     return QString::fromUtf8(utf8);
 }
 
@@ -99,14 +230,15 @@ qsizetype cp932CutLength(const QByteArray &bytes, qsizetype width)
         // Even a text that fits may end in a lone lead byte; keep it as it is.
         return bytes.size();
     }
-    qsizetype i = 0;
-    while (i < width) {
-        const qsizetype step = isCp932LeadByte(uchar(bytes[i])) ? 2 : 1;
-        if (i + step > width)
-            break;
-        i += step;
-    }
-    return i;
+    // A byte outside the lead range ends a character, whether it stands alone
+    // or trails a lead; the bytes after it pair up, so an odd run of lead-range
+    // bytes before the cut leaves a lead byte without its trail.
+    if (width <= 0)
+        return 0;
+    qsizetype j = width - 1;
+    while (j >= 0 && isCp932LeadByte(uchar(bytes[j])))
+        --j;
+    return (width - 1 - j) % 2 == 1 ? width - 1 : width;
 }
 
 QByteArray fitCp932(const QByteArray &bytes, qsizetype width)
@@ -124,8 +256,24 @@ QByteArray toCp932Field(const QString &text, qsizetype width)
 
 QString cutToCp932Width(const QString &text, qsizetype width)
 {
-    if (toCp932(text).size() <= width)
+    const QByteArray bytes = toCp932(text);
+    if (bytes.size() <= width)
         return text;
+    const bool surrogates = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
+    if (!surrogates) {
+        // Every character became one byte, or two starting with a lead byte:
+        // walk the text and its encoding side by side.
+        qsizetype used = 0;
+        qsizetype end = 0;
+        while (end < text.size()) {
+            const qsizetype n = isCp932LeadByte(uchar(bytes.at(used))) ? 2 : 1;
+            if (used + n > width)
+                break;
+            used += n;
+            ++end;
+        }
+        return text.left(end);
+    }
     // Walk the text by code point, counting the bytes each one takes in CP932.
     qsizetype used = 0;
     qsizetype end = 0;

@@ -34,18 +34,16 @@ QString readCp932TextFile(const QString &path, bool *ok)
         *ok = file.error() == QFileDevice::NoError;
     QByteArray out;
     out.reserve(data.size() + data.size() / 16 + 2);
+    const char *bytes = data.constData();
     qsizetype start = 0;
     while (start < data.size()) {
-        const qsizetype cr = data.indexOf('\r', start);
-        if (cr < 0) {
-            out += data.mid(start);
-            out += "\r\n";
-            break;
-        }
-        out += data.mid(start, cr - start);
-        out += "\r\n";
+        qsizetype cr = data.indexOf('\r', start);
+        if (cr < 0)
+            cr = data.size();
+        out.append(bytes + start, cr - start);
+        out.append("\r\n", 2);
         start = cr + 1;
-        if (start < data.size() && data[start] == '\n')
+        if (start < data.size() && bytes[start] == '\n')
             ++start;
     }
     return fromCp932(out);

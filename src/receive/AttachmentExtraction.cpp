@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 namespace receive {
 namespace {
 
@@ -53,13 +55,45 @@ QString attachmentFolderPath()
         + QLatin1Char('/');
 }
 
+WorkFileKeeper::WorkFileKeeper()
+    : m_path(QFile::encodeName(common::ProgramFolder::file(QStringLiteral("/") + QLatin1String(KeptWorkFileName))))
+{
+    ::unlink(m_path.constData());
+}
+
+WorkFileKeeper::~WorkFileKeeper()
+{
+    ::unlink(m_path.constData());
+}
+
+void WorkFileKeeper::lend(const QString &workFile)
+{
+    // Fails harmlessly when nothing is kept yet or "0.txt" is already there;
+    // the work file is then opened as usual.
+    if (m_kept)
+        ::link(m_path.constData(), QFile::encodeName(workFile).constData());
+}
+
+void WorkFileKeeper::keep(const QString &workFile)
+{
+    if (!m_kept)
+        m_kept = ::link(QFile::encodeName(workFile).constData(), m_path.constData()) == 0;
+}
+
 ExtractionOutcome ExtractAttachments(MessageTexts &texts)
+{
+    return ExtractAttachments(texts, nullptr);
+}
+
+ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper)
 {
     const QString folder = attachmentFolderPath();
     const QString workFile = folder + QLatin1String(WorkFileName);
     const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n") + common::CutAtNul(texts.body)
                             + QLatin1String("\r\n");
 
+    if (keeper)
+        keeper->lend(workFile);
     bool workFileOk = writeWorkFile(workFile, written);
     QString messageText;
     if (workFileOk)
@@ -72,6 +106,8 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts)
                                                                    &texts.header, &texts.body, folder, workFile,
                                                                    messageText));
     maillib::NMailAttachmentFileClose();
+    if (keeper && workFileOk)
+        keeper->keep(workFile);
     QFile::remove(workFile);
 
     if (result == maillib::NMailErrorSplitIncomplete) {

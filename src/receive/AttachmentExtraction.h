@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace receive {
@@ -38,5 +39,36 @@ inline constexpr char WorkFileName[] = "0.txt";
 // message text is built in memory instead and WorkFileFailed returned; the
 // caller reports that once.
 ExtractionOutcome ExtractAttachments(MessageTexts &texts);
+
+// Keeps the work file's inode between the messages of one check, under a
+// second name in the program folder: "0.txt" is then linked to it again for
+// the next message instead of being created anew, which on some file systems
+// costs milliseconds once many files were deleted in the last seconds. "0.txt"
+// still exists only while a message is handled; the second name is removed
+// when the keeper goes, and one left by a crash when the next keeper starts.
+// Where linking fails (another file system, no links) the work file is simply
+// created for every message.
+class WorkFileKeeper
+{
+public:
+    WorkFileKeeper();
+    ~WorkFileKeeper();
+    WorkFileKeeper(const WorkFileKeeper &) = delete;
+    WorkFileKeeper &operator=(const WorkFileKeeper &) = delete;
+
+    // Before a message: gives workFile the kept inode, if there is one.
+    void lend(const QString &workFile);
+    // After a message, before workFile is removed: keeps its inode.
+    void keep(const QString &workFile);
+
+private:
+    QByteArray m_path;
+    bool m_kept = false;
+};
+
+inline constexpr char KeptWorkFileName[] = "0.txt.keep";
+
+// As above, reusing the keeper's inode for "0.txt".
+ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper);
 
 } // namespace receive

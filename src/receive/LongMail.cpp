@@ -21,7 +21,7 @@ qsizetype cp932Length(const QString &text)
 }
 
 // Writes raw to path, which must not exist yet, and waits until it is on the disk.
-bool writeNew(const QString &path, const QByteArray &raw, bool *nameTaken, int *err)
+bool writeNew(const QString &path, const QByteArray &raw, bool wait, bool *nameTaken, int *err)
 {
     *nameTaken = false;
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -42,7 +42,7 @@ bool writeNew(const QString &path, const QByteArray &raw, bool *nameTaken, int *
         }
         done += n;
     }
-    if (ok && ::fsync(fd) != 0)
+    if (ok && wait && ::fsync(fd) != 0)
         ok = false;
     *err = errno;
     ::close(fd);
@@ -58,6 +58,24 @@ bool bodyTooLongForStore(const QString &body, const QString &tail)
     const QString stored = common::trimBlanks(body + tail);
     // Every character takes at least one byte, so a short text needs no encoding.
     if (stored.size() <= MailRecord::BodyWidth / 2)
+        return false;
+    // In CP932 an ASCII character takes one byte and any other character one
+    // or two (a pair of surrogates, which CP932 cannot hold, one); only a text
+    // whose bounds lie either side of the width is encoded to measure it.
+    qsizetype ascii = 0;
+    qsizetype lowSurrogates = 0;
+    for (const QChar c : stored) {
+        if (c.unicode() < 0x80)
+            ++ascii;
+        else if (c.isLowSurrogate())
+            ++lowSurrogates;
+    }
+    const qsizetype other = stored.size() - ascii;
+    const qsizetype fewest = ascii + (other - lowSurrogates);
+    const qsizetype most = ascii + 2 * other;
+    if (fewest > MailRecord::BodyWidth)
+        return true;
+    if (most <= MailRecord::BodyWidth)
         return false;
     return cp932Length(stored) > MailRecord::BodyWidth;
 }
@@ -77,7 +95,7 @@ QString wholeMessageFileName(const QString &date, const QString &subject)
 }
 
 QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date, const QString &subject,
-                         QString *error)
+                         QString *error, QStringList *toSync)
 {
     const QString name = wholeMessageFileName(date, subject);
     const QFileInfo info(name);
@@ -90,8 +108,11 @@ QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QSt
         const QString candidate = n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix);
         bool taken = false;
         int err = 0;
-        if (writeNew(dir + candidate, raw, &taken, &err))
+        if (writeNew(dir + candidate, raw, toSync == nullptr, &taken, &err)) {
+            if (toSync)
+                toSync->append(dir + candidate);
             return candidate;
+        }
         if (taken)
             continue;
         if (error) {
@@ -104,6 +125,33 @@ QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QSt
     if (error)
         *error = QStringLiteral("添付フォルダに「%1」と同じ名前のファイルが多すぎるため、書き込めません。").arg(name);
     return {};
+}
+
+bool syncWholeMessages(const QStringList &paths, QString *error)
+{
+    QStringList folders;
+    for (const QString &path : paths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    for (const QString &path : paths + folders) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::fsync(fd) == 0;
+        const int err = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok) {
+            if (error) {
+                *error = (err == ENOSPC || err == EDQUOT)
+                             ? QStringLiteral("ディスクの空き容量が足りないため、添付フォルダの「%1」を確実に書き込めません。")
+                                   .arg(QFileInfo(path).fileName())
+                             : QStringLiteral("添付フォルダの「%1」を確実に書き込めません。").arg(QFileInfo(path).fileName());
+            }
+            return false;
+        }
+    }
+    return true;
 }
 
 QString wholeMessageNotice(const QString &fileName)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace receive {
 
@@ -20,10 +21,16 @@ namespace receive {
 
 // Writes raw into folder under the name above, never replacing a file: a
 // name taken gets " (2)", " (3)" ... before ".eml". The file is on the disk
-// when this returns. Returns the file name used, or an empty text with error
-// set to a Japanese reason.
+// when this returns; with toSync given, its path is added there instead and
+// syncWholeMessages must succeed before the server's copy is deleted.
+// Returns the file name used, or an empty text with error set to a Japanese
+// reason.
 [[nodiscard]] QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date,
-                                       const QString &subject, QString *error);
+                                       const QString &subject, QString *error, QStringList *toSync = nullptr);
+
+// Waits until the files saved with toSync, and their folders' entries, are
+// on the disk; false with error set to a Japanese reason when one is not.
+[[nodiscard]] bool syncWholeMessages(const QStringList &paths, QString *error);
 
 // The line that ends a cut body, naming the saved file.
 [[nodiscard]] QString wholeMessageNotice(const QString &fileName);

@@ -178,6 +178,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
             run.progress.totalBytes += size;
     }
     MailStore store;
+    WorkFileKeeper workFileKeeper;
     int handled = 0; // messages stored or deliberately left behind
     bool storeFailed = false;
 
@@ -185,6 +186,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
     // groups; only a flushed message is deleted from the server, so a crash
     // or a full disk at any moment leaves every unflushed one there.
     QList<int> unflushed;
+    QStringList unsyncedWhole; // long messages saved whole since the last flush
     QElapsedTimer sinceFlush;
     sinceFlush.start();
     QElapsedTimer sincePump;
@@ -199,7 +201,18 @@ void MailCheck::fetchAll(MailCheckResult &result)
         if (unflushed.isEmpty())
             return true;
         const QList<int> numbers = std::exchange(unflushed, {});
+        const QStringList whole = std::exchange(unsyncedWhole, {});
         sinceFlush.restart();
+        QString wholeError;
+        if (!syncWholeMessages(whole, &wholeError)) {
+            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
+                                               "もう一度保存されることがあります。")
+                                    .arg(wholeError)
+                                    .arg(numbers.size());
+            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
+            storeFailed = true;
+            return false;
+        }
         const common::StoreStatus flushed = store.flushToDisk();
         if (!flushed) {
             const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
@@ -264,7 +277,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
         const QByteArray raw = maillib::detail::lastFetched().raw;
 
         const bool attachmentMark = texts.body.contains(QLatin1String("attachment"), Qt::CaseSensitive);
-        if (ExtractAttachments(texts) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
+        if (ExtractAttachments(texts, &workFileKeeper) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
             run.workFileReported = true;
             showError(QStringLiteral("添付フォルダ「%1」に作業ファイル「0.txt」を書き込めないため、添付ファイルを展開"
                                      "できません。メールの本文は保存します。添付フォルダがあるか、書き込めるかを確かめて"
@@ -278,7 +291,8 @@ void MailCheck::fetchAll(MailCheckResult &result)
             // The store keeps the first 32000 bytes; the whole message goes
             // beside it before the server's copy is deleted.
             QString error;
-            const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error);
+            const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error,
+                                                   &unsyncedWhole);
             if (saved.isEmpty()) {
                 run.leftBehind << QStringLiteral("%1 件目のメール「%2」は長いため全文をファイルに残す必要がありますが、%3"
                                                  "このメールはサーバーに残しました。")

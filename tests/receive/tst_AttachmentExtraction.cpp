@@ -1,6 +1,7 @@
 // Attachment extraction as the mail check calls it: the work file, the
 // layer's two failures, and the folder left as it was apart from new files.
 #include "receive/AttachmentExtraction.h"
+#include "receive/LongMail.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramFolder.h"
 
@@ -71,6 +72,56 @@ private Q_SLOTS:
         QCOMPARE(files(), (QStringList{QStringLiteral("earlier.bin"), QStringLiteral("一.bin"), QStringLiteral("二.bin")}));
         QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
         QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void keptWorkFileCarriesNothingOver()
+    {
+        testsupport::TempProgramFolder program;
+        testsupport::ScriptedPrompts prompts;
+        const QString kept = QDir::cleanPath(folder() + QStringLiteral("../") + QLatin1String(receive::KeptWorkFileName));
+        auto message = [](const QString &body) {
+            receive::MessageTexts texts;
+            texts.header = QStringLiteral("From: a@example.jp\r\nSubject: s");
+            texts.body = body;
+            return texts;
+        };
+        receive::MessageTexts alone = message(QStringLiteral("短い本文\r\n"));
+        receive::ExtractAttachments(alone);
+        {
+            receive::WorkFileKeeper keeper;
+            receive::MessageTexts longOne = message(QString(5000, QLatin1Char('x')) + QStringLiteral("\r\n末尾\r\n"));
+            QCOMPARE(receive::ExtractAttachments(longOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
+            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            // The shorter message after it reads back as it would alone.
+            receive::MessageTexts shortOne = message(QStringLiteral("短い本文\r\n"));
+            QCOMPARE(receive::ExtractAttachments(shortOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
+            QCOMPARE(shortOne.body, alone.body);
+            QCOMPARE(shortOne.header, alone.header);
+            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            QCOMPARE(files(), QStringList());
+        }
+        QVERIFY(!QFile::exists(kept));
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void wholeMessageSavedForALaterSync()
+    {
+        testsupport::TempProgramFolder program;
+        QStringList toSync;
+        QString error;
+        const QString name = receive::saveWholeMessage(folder(), "Subject: x\r\n\r\nbody\r\n",
+                                                       QStringLiteral("Tue, 8 Dec 2026 10:00:00 +0900"),
+                                                       QStringLiteral("長い"), &error, &toSync);
+        QVERIFY2(!name.isEmpty(), qPrintable(error));
+        QCOMPARE(toSync, QStringList{folder() + name});
+        QFile saved(toSync.first());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("Subject: x\r\n\r\nbody\r\n"));
+        QVERIFY(receive::syncWholeMessages(toSync, &error));
+        // A file gone before the sync is never reported as on the disk.
+        QVERIFY(QFile::remove(toSync.first()));
+        QVERIFY(!receive::syncWholeMessages(toSync, &error));
+        QVERIFY(error.contains(name));
     }
 
     void splitMessageIsReportedOnce()

@@ -173,6 +173,7 @@ void MainFormMailCheck::checkStarted()
 
 void MainFormMailCheck::checkEnded()
 {
+    putPendingMailIntoViewer();
     delete m_modality;
     m_modality = nullptr;
     m_panel->hide();
@@ -203,16 +204,27 @@ void MainFormMailCheck::showCredentialsWindow()
 void MainFormMailCheck::showMessage(const QString &subject, const QString &from, const QString &date,
                                     const QString &body)
 {
-    m_form.windows().tyakuForm()->showReceivedMail(subject, from, date, body);
+    m_pendingMail = ShownMail{subject, from, date, body};
+}
+
+void MainFormMailCheck::putPendingMailIntoViewer()
+{
+    if (!m_pendingMail)
+        return;
+    const ShownMail mail = std::move(*m_pendingMail);
+    m_pendingMail.reset();
+    m_form.windows().tyakuForm()->showReceivedMail(mail.subject, mail.from, mail.date, mail.body);
 }
 
 void MainFormMailCheck::showProgress(const receive::MailCheckProgress &progress)
 {
+    putPendingMailIntoViewer();
     m_panel->showProgress(progress);
 }
 
 void MainFormMailCheck::letEventsThrough()
 {
+    putPendingMailIntoViewer();
     QCoreApplication::processEvents();
 }
 

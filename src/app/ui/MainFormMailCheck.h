@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QObject>
 
+#include <optional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -77,8 +79,17 @@ public:
     void openViewer() override;
 
 private:
+    // The viewer shows the latest mail's fields; during a fast check they are
+    // put into it when the window gets a turn, not once for every mail.
+    struct ShownMail
+    {
+        QString subject, from, date, body;
+    };
+    void putPendingMailIntoViewer();
+
     MainForm &m_form;
     receive::MailCheck m_check;
+    std::optional<ShownMail> m_pendingMail;
     CheckProgressPanel *m_panel;
     CheckModality *m_modality = nullptr;
 };
