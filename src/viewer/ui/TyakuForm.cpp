@@ -209,7 +209,7 @@ void TyakuForm::createButtons()
     // Enter in the search box searches on, as "次を検索" does.
     connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindNextInBody);
 
-    struct ButtonSpec
+    struct ViewerButton
     {
         QPushButton **button;
         const char *name;
@@ -219,24 +219,24 @@ void TyakuForm::createButtons()
         const char *picture;
         const char *pictureName;
     };
-    const ButtonSpec specs[] = {
+    const ViewerButton viewerButtons[] = {
         {&m_deleteOneButton, "Command3", u"    一件削除", QColor(255, 128, 255), 120, 1335, "Command3", "Picture7"},
         {&m_registerButton, "Command4", u"    アドレス帳登録", QColor(255, 192, 128), 1560, 1575, "Command4", "Picture10"},
         {&m_replyButton, "Command5", u"   返事を書く", QColor(128, 255, 255), 3240, 1455, "Command5", "Picture8"},
         {&m_deleteAllButton, "Command6", u"   全件削除", QColor(255, 0, 0), 4800, 1455, "Command6", "Picture9"},
     };
-    for (const ButtonSpec &spec : specs) {
-        QPushButton *button = colouredButton(m_client, spec.name, QString::fromUtf16(spec.caption), spec.colour);
-        place(button, spec.left, 520, spec.width, 375);
+    for (const ViewerButton &b : viewerButtons) {
+        QPushButton *button = colouredButton(m_client, b.name, QString::fromUtf16(b.caption), b.colour);
+        place(button, b.left, 520, b.width, 375);
         // The small picture at the button's left end, where the caption's
         // leading blanks leave room; clicks go through it to the button.
         auto *picture = new QLabel(button);
-        picture->setObjectName(QLatin1String(spec.pictureName));
+        picture->setObjectName(QLatin1String(b.pictureName));
         picture->setAttribute(Qt::WA_TransparentForMouseEvents);
         picture->setGeometry(pixels(0, 40, 315, 315));
-        picture->setPixmap(QPixmap(QStringLiteral(":/viewer/") + QLatin1String(spec.picture) + QStringLiteral(".png")));
+        picture->setPixmap(QPixmap(QStringLiteral(":/viewer/") + QLatin1String(b.picture) + QStringLiteral(".png")));
         picture->setScaledContents(true);
-        *spec.button = button;
+        *b.button = button;
     }
     connect(m_deleteOneButton, &QPushButton::clicked, this, &TyakuForm::Command3_Click);
     connect(m_deleteAllButton, &QPushButton::clicked, this, &TyakuForm::Command6_Click);
