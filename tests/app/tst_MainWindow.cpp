@@ -20,6 +20,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/TempProgramFolder.h"
+#include "support/WindowDriving.h"
 #include "viewer/ui/TyakuForm.h"
 
 #include <QAbstractButton>
@@ -51,27 +52,9 @@ namespace {
 constexpr double DrawPaper = 4.5 / 200; // n = 5: waste paper
 constexpr double DrawNothing = 0.5;
 
-template <typename T = QWidget>
-T *control(QWidget *window, const QString &name)
-{
-    auto *c = window->findChild<T *>(name);
-    if (!c)
-        qFatal("no control %s", qPrintable(name));
-    return c;
-}
-
-// The pointer moving over a control.
-void hover(QWidget *w)
-{
-    const QPointF at(2, 2);
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using testsupport::control;
+using testsupport::flushDeletes;
+using testsupport::hover;
 
 // One run of the program: a program folder, a working directory, scripted
 // prompts and random numbers, the habitat and the main window with the mail

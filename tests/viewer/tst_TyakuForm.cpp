@@ -14,6 +14,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/TempProgramFolder.h"
+#include "support/WindowDriving.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,26 +50,9 @@ const QString NotSelected = QStringLiteral("データが選択されていませ
 const QString DeleteOneQuestion = QStringLiteral("選択された（行、青色）データを削除します。よろしいですか");
 const QString DeleteAllQuestion = QStringLiteral("すべてのデータを削除して良いですか？");
 
-template <typename T = QWidget>
-T *control(QObject *window, const QString &name)
-{
-    auto *c = window->findChild<T *>(name);
-    if (!c)
-        qFatal("no control %s", qPrintable(name));
-    return c;
-}
-
-void hover(QWidget *w)
-{
-    const QPointF at(2, 2);
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using testsupport::control;
+using testsupport::flushDeletes;
+using testsupport::hover;
 
 struct Mail
 {
