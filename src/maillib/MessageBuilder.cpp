@@ -75,9 +75,11 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
     g_mime_header_set_raw_value(header, QByteArray(" " + value + "\n").constData());
 }
 
-void addMailbox(InternetAddressList *list, const QString &address)
+void addMailbox(InternetAddressList *list, const QString &address, const QString &name = QString())
 {
-    GObjectPtr<InternetAddress> mailbox(internet_address_mailbox_new(nullptr, address.toUtf8().constData()));
+    const QByteArray utf8Name = name.toUtf8();
+    GObjectPtr<InternetAddress> mailbox(internet_address_mailbox_new(
+        name.isEmpty() ? nullptr : utf8Name.constData(), address.toUtf8().constData()));
     internet_address_list_add(list, mailbox.get());
 }
 
@@ -225,7 +227,7 @@ QString trimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QString mailboxAddress(const QString &text)
+Mailbox parseMailbox(const QString &text)
 {
     initGMime();
     GMimeParserOptions *options = g_mime_parser_options_get_default();
@@ -237,7 +239,15 @@ QString mailboxAddress(const QString &text)
         return {};
     const char *addrSpec = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
     const QString result = addrSpec ? QString::fromUtf8(addrSpec) : QString();
-    return checkMailbox(result) == AddressProblem::None ? result : QString();
+    if (checkMailbox(result) != AddressProblem::None)
+        return {};
+    const char *name = internet_address_get_name(address);
+    return {name ? trimBlanks(flattenSubject(QString::fromUtf8(name))) : QString(), result};
+}
+
+QString mailboxAddress(const QString &text)
+{
+    return parseMailbox(text).address;
 }
 
 AddressProblem checkMailbox(const QString &address)
@@ -293,7 +303,15 @@ BuiltMessage buildMessage(const OutgoingMail &mail)
     g_date_time_unref(date);
     g_mime_message_set_message_id(message.get(), mail.messageId.constData());
     addMailbox(g_mime_message_get_from(message.get()), mail.from);
-    addMailbox(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO), mail.to);
+    const QString toName = trimBlanks(flattenSubject(mail.toName));
+    if (toName.isEmpty() || isAscii(toName)) {
+        // GMime quotes an ASCII name where its characters call for it.
+        addMailbox(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO), mail.to, toName);
+    } else {
+        // A Japanese name goes out in the words the subject uses.
+        setRawHeader(GMIME_OBJECT(message.get()), "To",
+                     encodeHeaderWords(toName) + " <" + mail.to.toLatin1() + '>');
+    }
     setRawHeader(GMIME_OBJECT(message.get()), "Subject", subjectValue(flattenSubject(mail.subject)));
 
     GObjectPtr<GMimeTextPart> text = makeTextPart(mail.body);

@@ -15,6 +15,7 @@ struct OutgoingMail
 {
     QString from;
     QString to;
+    QString toName; // display name shown in To beside the address; may be empty
     QString subject;
     QString body;
     QStringList attachmentPaths;
@@ -50,6 +51,15 @@ enum class AddressProblem {
 // names no mailbox, a group or more than one mailbox, or an address that
 // fails checkMailbox.
 [[nodiscard]] QString mailboxAddress(const QString &text);
+
+// The one mailbox text names, as mailboxAddress reads it, with its display
+// name (empty when there is none). address is empty when mailboxAddress is.
+struct Mailbox
+{
+    QString name;
+    QString address;
+};
+[[nodiscard]] Mailbox parseMailbox(const QString &text);
 
 // Removes the blanks (U+0020) around an address, as a typed address may carry them.
 [[nodiscard]] QString trimBlanks(const QString &text);

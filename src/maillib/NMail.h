@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QEventLoop;
 
@@ -98,6 +99,11 @@ void NMailAttachmentFileClose();
 // "smtps://[user@]host[:port]". Returns 0 or more on success, negative on failure.
 int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
                       const QString &body, const QString &attachments);
+// The same with the attachment paths as a list, so that a path may hold a comma.
+// to may carry a display name ("山田太郎<yamada@example.jp>"): the To field
+// keeps it, the envelope takes the address alone.
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QStringList &attachments);
 
 // The text of the last error, in Japanese, followed by the server's own reply
 // where there was one.

@@ -78,6 +78,12 @@ void NMailSetSmtpCredentialsProvider(CredentialsProvider provider)
 int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
                       const QString &body, const QString &attachments)
 {
+    return NMailSmtpSendMail(server, to, from, subject, body, splitAttachmentList(attachments));
+}
+
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QStringList &attachments)
+{
     // The wait below turns the event loop; a timer must not start a second send.
     if (sendInProgress)
         return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
@@ -89,13 +95,16 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     request.to = trimBlanks(to);
     request.from = trimBlanks(from);
     // The recipient may be written with a display name (the reply window
-    // passes a received sender on); the address is what the parser finds in
-    // the angle brackets, never text of the name.
+    // passes a received sender on, the address book keeps business cards as
+    // "name<address>"); the envelope takes the address the parser finds in
+    // the angle brackets, never text of the name, and the To field keeps the name.
+    QString toName;
     if (checkMailbox(request.to) == AddressProblem::Malformed) {
-        const QString address = mailboxAddress(request.to);
-        if (address.isEmpty() || checkMailbox(address) != AddressProblem::None)
+        const Mailbox mailbox = parseMailbox(request.to);
+        if (mailbox.address.isEmpty() || checkMailbox(mailbox.address) != AddressProblem::None)
             return fail(NMailErrorBadArgument, addressError(AddressProblem::Malformed, request.to, true));
-        request.to = address;
+        request.to = mailbox.address;
+        toName = mailbox.name;
     }
     if (const QString e = addressError(checkMailbox(request.to), request.to, true); !e.isEmpty())
         return fail(NMailErrorBadArgument, e);
@@ -114,9 +123,10 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     OutgoingMail mail;
     mail.from = request.from;
     mail.to = request.to;
+    mail.toName = toName;
     mail.subject = subject;
     mail.body = body;
-    mail.attachmentPaths = splitAttachmentList(attachments);
+    mail.attachmentPaths = attachments;
     mail.date = QDateTime::currentDateTime();
     mail.messageId = newMessageId(request.from);
     BuiltMessage built = buildMessage(mail);

@@ -191,17 +191,26 @@ private Q_SLOTS:
         QCOMPARE(sink.connectionCount(), 0);
     }
 
-    // A recipient written with a display name (a received sender passed on)
-    // goes to the address in its angle brackets, whatever the name holds.
+    // A recipient written with a display name (a received sender passed on,
+    // a business card of the address book) goes to the address in its angle
+    // brackets, whatever the name holds; the To field keeps the name.
     void recipientIsTheAngleAddress_data()
     {
         QTest::addColumn<QString>("to");
-        QTest::newRow("plain-name") << QStringLiteral("山田 花子 <hanako@example.jp>");
-        QTest::newRow("hostile-name") << QStringLiteral("\"悪? <evil@example.org>\" <hanako@example.jp>");
+        QTest::addColumn<QString>("toField"); // as a reader decodes it
+        QTest::newRow("plain-name") << QStringLiteral("山田 花子 <hanako@example.jp>")
+                                    << QStringLiteral("山田 花子 <hanako@example.jp>");
+        QTest::newRow("business card") << QStringLiteral("山田花子<hanako@example.jp>")
+                                       << QStringLiteral("山田花子 <hanako@example.jp>");
+        QTest::newRow("ascii name") << QStringLiteral("Hanako Yamada, Sales <hanako@example.jp>")
+                                    << QStringLiteral("\"Hanako Yamada, Sales\" <hanako@example.jp>");
+        QTest::newRow("hostile-name") << QStringLiteral("\"悪? <evil@example.org>\" <hanako@example.jp>")
+                                      << QStringLiteral("\"悪? <evil@example.org>\" <hanako@example.jp>");
     }
     void recipientIsTheAngleAddress()
     {
         QFETCH(QString, to);
+        QFETCH(QString, toField);
         SmtpSink sink;
         QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
         QCOMPARE(NMailSmtpSendMail(local(sink), to, QStringLiteral("taro@example.jp"), QStringLiteral("s"),
@@ -211,6 +220,7 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(strings(received.first().envelope.value(QStringLiteral("rcpt_tos"))),
                  QStringList{QStringLiteral("hanako@example.jp")});
+        QCOMPARE(parsedHeader(SmtpSink::parseWithPython(received.first().raw), QStringLiteral("To")), toField);
     }
 
     void transportRefusesBadAddressesItself()
