@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace addressbook {
 class AddressStore;
@@ -16,7 +17,7 @@ struct OutgoingDraft
 {
     QString subject;
     QString body;        // plain text
-    QString attachments; // full paths joined by ","
+    QStringList attachments; // full paths
     bool withFortune = false;
 };
 

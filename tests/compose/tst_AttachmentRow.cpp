@@ -49,6 +49,8 @@ private Q_SLOTS:
                                 << "資料 2.pdf";
         QTest::newRow("backslash path") << "" << "C:\\docs\\x.doc" << "C:\\docs\\x.doc" << "x.doc";
         QTest::newRow("no folder") << "" << "plain" << "plain" << "plain";
+        QTest::newRow("comma in the name") << "/a" << "/d/見積,2版.txt" << "/a,\"/d/見積,2版.txt\"" << "見積,2版.txt";
+        QTest::newRow("quote first") << "" << "\"q\".txt" << "\"\"\"q\"\".txt\"" << "\"q\".txt";
     }
     void listText()
     {
@@ -58,6 +60,7 @@ private Q_SLOTS:
         QFETCH(QString, title);
         QCOMPARE(compose::appendAttachmentPath(list, path), expected);
         QCOMPARE(compose::attachmentTitle(path), title);
+        QCOMPARE(compose::parseAttachmentList(expected).last(), path);
     }
 
     // The enabled states of "添付File", "追加", "取り消し" after each sequence,

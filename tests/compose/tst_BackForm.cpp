@@ -7,6 +7,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/SmtpSink.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QLineEdit>
@@ -307,6 +308,28 @@ private Q_SLOTS:
         button("Command2")->click();
         QCOMPARE(sink.waitForMessages(1).size(), 1);
         QVERIFY(closedSoon());
+    }
+
+    // Keys pressed right after the window opens go into the body: "送信" has
+    // neither the focus nor Return, even once it has the focus.
+    void returnOnAFreshWindowSendsNothing()
+    {
+        SmtpSink sink;
+        QVERIFY2(sink.isRunning(), qPrintable(sink.diagnostics()));
+        pointAccountAt(sink);
+        ScriptedPrompts prompts;
+        compose::BackForm *w = m_hub->showBackForm();
+        w->startReply(QStringLiteral("Re:  急ぎ"), QStringLiteral("a@example.jp"), QStringLiteral("元の本文"));
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QCOMPARE(QApplication::focusWidget(), body());
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+            QTest::keyClick(QApplication::focusWidget(), key);
+        button("Command2")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button("Command2"), Qt::Key_Return);
+        QTest::qWait(100);
+        QCOMPARE(sink.connectionCount(), 0);
+        QVERIFY(form());
+        QCOMPARE(body()->toPlainText(), QStringLiteral("\n\n 元の本文"));
     }
 
     // While a mail check runs, "送信" says so and keeps the reply.

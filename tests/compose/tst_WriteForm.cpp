@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QToolBar>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -462,6 +463,34 @@ private Q_SLOTS:
         QCOMPARE(form->bodyBox()->toPlainText(), QStringLiteral("本文"));
     }
 
+    // After a bulk send that missed an entry, "送信" again goes only to the
+    // entry that did not get the mail, and the window says so first.
+    void bulkResendGoesOnlyToTheMissed()
+    {
+        SmtpSink refusing(SmtpSink::Options{false, false, {}, {}, {}, {}, false, QStringLiteral("bad")});
+        QVERIFY(refusing.isRunning());
+        settings::accountSettings().SmtpServer = QStringLiteral("127.0.0.1:%1").arg(refusing.port());
+        composetest::writeBook({{QStringLiteral("a"), QStringLiteral("a@example.jp")},
+                                {QStringLiteral("悪"), QStringLiteral("bad@example.jp")},
+                                {QStringLiteral("c"), QStringLiteral("c@example.jp")}});
+        QPointer<WriteForm> form = openForm();
+        type(form, QString(), QStringLiteral("件名"), QStringLiteral("本文"));
+        bulkOn(form);
+        child<QPushButton>(form, "Command1")->click();
+        QCOMPARE(recipients(refusing.waitForMessages(2)),
+                 (QStringList{QStringLiteral("a@example.jp"), QStringLiteral("c@example.jp")}));
+        QVERIFY(child<QLabel>(form, "Label7")->text().contains(QStringLiteral("まだ送信していない 1 件だけ")));
+
+        // The refused entry is mended on the server's side; the second send reaches it alone.
+        settings::accountSettings().SmtpServer = QStringLiteral("127.0.0.1:%1").arg(m_sink->port());
+        m_prompts->yesNoAnswers.enqueue(true);
+        child<QPushButton>(form, "Command1")->click();
+        composetest::flushDeletes();
+        QCOMPARE(recipients(received(1)), QStringList{QStringLiteral("bad@example.jp")});
+        QVERIFY(m_prompts->shown.last().text.contains(QStringLiteral("3 件中 2 件には送信済み")));
+        QVERIFY2(!form, "the mail has now reached everyone");
+    }
+
     void bulkStopsBetweenTwoMails()
     {
         QList<Entry> book;
@@ -489,6 +518,50 @@ private Q_SLOTS:
         const auto errors = boxes(QStringLiteral("送信エラー"));
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors[0].text.startsWith(QStringLiteral("一括送信を中止しました。")));
+    }
+
+    // A refused send leaves "添付File" enabled; a file attached then joins the
+    // earlier ones, in the list and in the mail, whatever its name holds.
+    void attachmentsKeptAcrossARefusedSend()
+    {
+        const QString a = m_folder->path() + QStringLiteral("/memo.txt");
+        const QString b = m_folder->path() + QStringLiteral("/見積,第2版.txt");
+        composetest::writeFile(a, "memo");
+        composetest::writeFile(b, "mitsumori");
+        QPointer<WriteForm> form = openForm();
+        type(form, QString(), QStringLiteral("資料"), QStringLiteral("本文"));
+        m_prompts->fileAnswers << a << b;
+        child<QPushButton>(form, "AttachCommand")->click();
+        child<QPushButton>(form, "Command1")->click(); // no recipient: refused
+        QVERIFY(form);
+        child<QPushButton>(form, "AttachCommand")->click();
+        auto *list2 = child<QListWidget>(form, "List2");
+        QCOMPARE(list2->count(), 2);
+        QCOMPARE(list2->item(1)->text(), QStringLiteral("見積,第2版.txt"));
+
+        child<QPlainTextEdit>(form, "ToText")->setPlainText(QStringLiteral("sato@example.jp"));
+        child<QPushButton>(form, "Command1")->click();
+        const QJsonObject parsed = SmtpSink::parseWithPython(received(1).value(0).raw);
+        QCOMPARE(testsupport::parsedPart(parsed, 1).value(QStringLiteral("filename")).toString(),
+                 QStringLiteral("memo.txt"));
+        QCOMPARE(testsupport::parsedPart(parsed, 2).value(QStringLiteral("filename")).toString(),
+                 QStringLiteral("見積,第2版.txt"));
+    }
+
+    // A business card of the book keeps its name in To; the envelope takes the address.
+    void businessCardKeepsItsName()
+    {
+        composetest::writeBook({{QStringLiteral("山田太郎"), QStringLiteral("山田太郎<yamada@example.jp>")}});
+        QPointer<WriteForm> form = openForm();
+        auto *list = child<QListWidget>(form, "List1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        type(form, plain(form, "ToText"), QStringLiteral("ご挨拶"), QStringLiteral("本文"));
+        child<QPushButton>(form, "Command1")->click();
+        const auto got = received(1);
+        QCOMPARE(recipients(got), QStringList{QStringLiteral("yamada@example.jp")});
+        QVERIFY2(got[0].raw.contains("\r\nTo: =?ISO-2022-JP?B?"), got[0].raw.constData());
+        QCOMPARE(testsupport::parsedHeader(SmtpSink::parseWithPython(got[0].raw), QStringLiteral("To")),
+                 QStringLiteral("山田太郎 <yamada@example.jp>"));
     }
 
     // --- address pane ----------------------------------------------------------
@@ -610,6 +683,30 @@ private Q_SLOTS:
         QCOMPARE(form->bodyBox()->toPlainText(), QStringLiteral("貼り付け後"));
     }
 
+    // The composer opens with the cursor in "宛先", which holds one line:
+    // Return neither sends nor breaks the line, and pasted line breaks are left out.
+    void recipientTakesTheFirstKeysAndHoldsOneLine()
+    {
+        QPointer<WriteForm> form = openForm();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        auto *to = child<QPlainTextEdit>(form, "ToText");
+        QCOMPARE(QApplication::focusWidget(), to);
+        QTest::keyClicks(to, QStringLiteral("a@example.jp"));
+        QTest::keyClick(to, Qt::Key_Return);
+        QTest::keyClick(to, Qt::Key_Enter);
+        QCOMPARE(to->toPlainText(), QStringLiteral("a@example.jp"));
+        QVERIFY(form && receivedNow().isEmpty());
+
+        to->clear();
+        QApplication::clipboard()->setText(QStringLiteral("b@example.jp\r\n"));
+        QTest::keyClick(to, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(to->toPlainText(), QStringLiteral("b@example.jp"));
+        to->clear();
+        m_prompts->clipboard = QStringLiteral(" c@example.jp\n");
+        child<QPushButton>(form, "Command7")->click();
+        QCOMPARE(to->toPlainText(), QStringLiteral("c@example.jp"));
+    }
+
     void typingIsLimitedToSixtyCharacters()
     {
         QPointer<WriteForm> form = openForm();
@@ -645,14 +742,16 @@ private Q_SLOTS:
 
     // --- greetings and fortune -------------------------------------------------
 
-    void greetingReplacesTheBody_data()
+    // Leaving "首記例" puts a chosen greeting at the head of the body, as one
+    // step undo takes back; leaving it with nothing chosen changes nothing.
+    void greetingGoesBeforeTheBody_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("greeting 4") << 3 << QStringLiteral("いつもお世話になっております。");
-        QTest::newRow("empty box") << -1 << QString();
+        QTest::newRow("greeting 4") << 3 << QStringLiteral("いつもお世話になっております。\n前の本文");
+        QTest::newRow("empty box") << -1 << QStringLiteral("前の本文");
     }
-    void greetingReplacesTheBody()
+    void greetingGoesBeforeTheBody()
     {
         QFETCH(int, index);
         QFETCH(QString, expected);
@@ -667,6 +766,13 @@ private Q_SLOTS:
         QTest::mouseClick(form->bodyBox()->viewport(), Qt::LeftButton);
         QTRY_VERIFY(form->bodyBox()->hasFocus());
         QCOMPARE(form->bodyBox()->toPlainText(), expected);
+        // Passing through the box again adds nothing more.
+        combo->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(combo->hasFocus());
+        form->bodyBox()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(form->bodyBox()->toPlainText(), expected);
+        form->bodyBox()->undo();
+        QCOMPARE(form->bodyBox()->toPlainText(), QStringLiteral("前の本文"));
     }
 
     void fortuneDrawBoundaries_data()

@@ -39,6 +39,9 @@ AttachmentRow::AttachmentRow(QWidget *window, const QString &attachCaption, List
     m_titles->setObjectName(QStringLiteral("List2"));
     m_titles->setAccessibleName(QStringLiteral("添付ファイルの一覧"));
     m_titles->hide();
+    m_paths->setAccessibleDescription(
+        QStringLiteral("添付するファイルのパス。コンマで区切ります。コンマを含むパスは \" で囲みます。"));
+    connect(m_paths, &QLineEdit::textChanged, this, &AttachmentRow::showTitles);
 
     connect(m_attach, &QPushButton::clicked, this, &AttachmentRow::AttachCommand_Click);
     connect(m_add, &QPushButton::clicked, this, &AttachmentRow::Command9_Click);
@@ -57,24 +60,39 @@ QString AttachmentRow::attachmentList() const
     return m_paths->text();
 }
 
+QStringList AttachmentRow::attachmentPaths() const
+{
+    return parseAttachmentList(m_paths->text());
+}
+
+void AttachmentRow::showTitles()
+{
+    // The list of names always mirrors the list that is sent, typed or picked.
+    m_titles->clear();
+    for (const QString &path : attachmentPaths())
+        m_titles->addItem(attachmentTitle(path));
+}
+
 QString AttachmentRow::pickFile()
 {
     // No title, filter or start folder: the dialog's own defaults.
     return common::prompts().chooseOpenFile(QString(), QString());
 }
 
-void AttachmentRow::addPicked(const QString &path, bool replace)
+void AttachmentRow::addPicked(const QString &path)
 {
-    m_paths->setText(replace ? path : appendAttachmentPath(m_paths->text(), path));
-    m_titles->addItem(attachmentTitle(path));
+    m_paths->setText(attachmentPaths().isEmpty() ? appendAttachmentPath(QString(), path)
+                                                 : appendAttachmentPath(m_paths->text(), path));
 }
 
 void AttachmentRow::AttachCommand_Click()
 {
     m_add->setEnabled(true);
+    // Files already in the list stay (after a send that failed, "添付File"
+    // is enabled again while the list still holds them).
     const QString path = pickFile();
     if (!path.isEmpty())
-        addPicked(path, true);
+        addPicked(path);
     m_attach->setEnabled(false);
 }
 
@@ -86,13 +104,12 @@ void AttachmentRow::Command9_Click()
         return;
     const QString path = pickFile();
     if (!path.isEmpty())
-        addPicked(path, false);
+        addPicked(path);
 }
 
 void AttachmentRow::Command10_Click()
 {
     m_paths->clear();
-    m_titles->clear();
     m_titles->hide();
     m_add->setEnabled(false);
     m_clear->setEnabled(false);

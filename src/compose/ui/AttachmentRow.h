@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QColor;
 class QLineEdit;
@@ -17,8 +18,10 @@ namespace compose {
 // list of file names `List2` (hidden at first; it may lie over other rows)
 // and, where the window has it, the list toggle "リスト" `Command16`.
 //
-// `AttachText` holds the attachment list, full paths joined by ",", and is an
-// ordinary text box: whatever the user types there is the list that is sent.
+// `AttachText` holds the attachment list, full paths joined by "," (a path
+// with a comma in double quotes, see AttachmentList.h), and is an ordinary
+// text box: whatever the user types there is the list that is sent, and the
+// list of names always shows exactly those files.
 //
 // Enabled states:
 //   freshly created:           attach, add, clear enabled
@@ -36,10 +39,12 @@ public:
 
     // The comma-joined paths, exactly as the path box holds them.
     [[nodiscard]] QString attachmentList() const;
+    // The paths that list names, the ones a send attaches.
+    [[nodiscard]] QStringList attachmentPaths() const;
 
-    // "添付File": enables "追加", picks a file (replacing the list with its
-    // path and adding its title to the list box, which stays hidden), then
-    // disables itself whether or not a file was chosen.
+    // "添付File": enables "追加", picks a file (adding its path to the list,
+    // which a fresh window has empty, and its title to the list box, which
+    // stays hidden), then disables itself whether or not a file was chosen.
     void AttachCommand_Click();
     // "追加": shows the list box; with an empty path box nothing more,
     // otherwise picks a further file and appends it.
@@ -71,7 +76,9 @@ public:
 private:
     // The file-open dialog through the prompts; an empty text when cancelled.
     QString pickFile();
-    void addPicked(const QString &path, bool replace);
+    // Adds path to the end of the list.
+    void addPicked(const QString &path);
+    void showTitles();
     void paintToggle(const QColor &colour, const QString &caption);
 
     QPushButton *m_attach;

@@ -3,11 +3,9 @@
 #include "common/FixedText.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
+#include "compose/Submission.h"
 #include "compose/ui/AttachmentRow.h"
-#include "maillib/NMail.h"
-#include "receive/MailCheckState.h"
 #include "receive/MailRecord.h"
-#include "settings/AccountSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -102,6 +100,15 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setTabOrder(m_toText, m_subjectText);
     setTabOrder(m_subjectText, m_bodyText);
 
+    // The window opens with the cursor in the body. "送信" never takes Return
+    // and a click does not leave the focus on it, so that a key pressed in
+    // the wrong window cannot send the reply; Tab and Space still reach it.
+    m_sendButton->setAutoDefault(false);
+    m_sendButton->setFocusPolicy(Qt::TabFocus);
+    m_bodyText->setFocus(Qt::OtherFocusReason);
+
+    m_submission = new Submission(false, this);
+
     connect(m_sendButton, &QPushButton::clicked, this, &BackForm::Command2_Click);
     connect(m_cancelButton, &QPushButton::clicked, this, &BackForm::Command3_Click);
     connect(m_pasteBodyButton, &QPushButton::clicked, this, &BackForm::Command4_Click);
@@ -152,7 +159,7 @@ void BackForm::resizeEvent(QResizeEvent *event)
 void BackForm::closeEvent(QCloseEvent *event)
 {
     // A send holds the window until the mail layer returns.
-    if (m_sending) {
+    if (m_submission->running()) {
         event->ignore();
         return;
     }
@@ -169,28 +176,27 @@ void BackForm::startReply(const QString &subject, const QString &recipient, cons
 
 void BackForm::Command2_Click()
 {
-    if (m_sending)
+    if (m_submission->running())
         return;
-    if (receive::mailCheckRunning()) {
-        common::prompts().inform(QStringLiteral("メールの受信中です。受信が終わってから、もう一度「送信」を押して下さい。"),
-                                 QString(), common::PromptIcon::Information);
-        return;
-    }
-    const settings::AccountSettings &account = settings::accountSettings();
-    m_sending = true;
-    for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
+    OutgoingDraft draft;
+    draft.subject = m_subjectText->text();
+    draft.body = m_bodyText->toPlainText();
+    draft.attachments = m_attachments->attachmentPaths();
+    const QList<QPushButton *> buttons{m_sendButton, m_cancelButton, m_pasteBodyButton};
+    for (QPushButton *button : buttons)
         button->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int result = maillib::NMailSmtpSendMail(account.SmtpServer, m_toText->text(), account.MailAddress,
-                                                  m_subjectText->text(), m_bodyText->toPlainText(),
-                                                  m_attachments->attachmentList());
+    const Submission::Outcome outcome = m_submission->send(draft, {SendTarget{0, m_toText->text()}});
     QApplication::restoreOverrideCursor();
-    for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
+    for (QPushButton *button : buttons)
         button->setEnabled(true);
-    m_sending = false;
 
-    if (result < 0) {
-        common::prompts().inform(common::CutAtNul(maillib::NMailGetMessage()), QStringLiteral("送信エラー"),
+    if (outcome.refused()) {
+        common::prompts().inform(outcome.refusal, QString(), common::PromptIcon::Information);
+        return;
+    }
+    if (!outcome.complete()) {
+        common::prompts().inform(outcome.failures.value(0).error, QStringLiteral("送信エラー"),
                                  common::PromptIcon::Warning);
         // The reply stays as it is, so that it can be corrected and sent again.
         return;

@@ -10,6 +10,7 @@ class QTextEdit;
 namespace compose {
 
 class AttachmentRow;
+class Submission;
 
 // The reply window "返事を書く": answers a received mail. The viewer's reply
 // command fills recipient, subject and body; the user edits them, may attach
@@ -49,7 +50,7 @@ private:
     QLabel *m_attachLabel;
     AttachmentRow *m_attachments;
     QTextEdit *m_bodyText;
-    bool m_sending = false;
+    Submission *m_submission;
 };
 
 } // namespace compose

@@ -2,11 +2,11 @@
 
 #include "common/FixedText.h"
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
 #include "compose/Greetings.h"
+#include "compose/Submission.h"
 #include "compose/ui/AttachmentRow.h"
 #include "habitat/LitterTick.h"
-#include "maillib/NMail.h"
-#include "receive/MailCheckState.h"
 #include "viewer/ui/EditorCommands.h"
 
 #include <QApplication>
@@ -14,6 +14,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,9 +32,10 @@
 
 namespace compose {
 
-// The recipient box: one line high, several lines with a scroll bar, and the
-// user can type at most 60 characters into it. Text the program puts there
-// (an address of the book during a bulk send) is not cut.
+// The recipient box: one line high with a scroll bar, and the user can type
+// at most 60 characters into it. It holds one line: Return adds no line
+// break and line breaks pasted or dropped into it are left out. Text the
+// program puts there (an address of the book during a bulk send) is not cut.
 class RecipientBox final : public QPlainTextEdit
 {
 public:
@@ -55,6 +58,21 @@ public:
     {
         const QScopedValueRollback guard(m_programChange, true);
         insertPlainText(text);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->ignore();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+    void insertFromMimeData(const QMimeData *source) override
+    {
+        if (source->hasText())
+            insertPlainText(common::withoutLineBreaks(source->text()));
     }
 
 private:
@@ -181,6 +199,25 @@ WriteForm::WriteForm(bool helpDisplay, QWidget *parent)
     createControls();
     setOuterWidth(FullWidthTwips);
     Form_Load(helpDisplay);
+
+    m_submission = new Submission(false, this);
+    connect(m_submission, &Submission::sending, this, [this](int pass, int total, const SendTarget &target) {
+        if (!bulkMode())
+            return;
+        m_recipientBox->setProgramText(target.address);
+        m_statusLabel->setText(sendingText(pass, total));
+    });
+    connect(m_submission, &Submission::done, this, [this](const SendResult &result) {
+        // Each mail carries its own fortune; the body box shows the one just sent.
+        if (m_fortuneBox->isChecked())
+            setBodyText(result.body);
+    });
+
+    // The window opens with the cursor in "宛先". "送信" never takes Return
+    // and a click does not leave the focus on it; Tab and Space still reach it.
+    m_sendButton->setAutoDefault(false);
+    m_sendButton->setFocusPolicy(Qt::TabFocus);
+    m_recipientBox->setFocus(Qt::OtherFocusReason);
 }
 
 WriteForm::~WriteForm() = default;
@@ -265,6 +302,7 @@ void WriteForm::createMailRows()
     m_greetingBox->setInsertPolicy(QComboBox::NoInsert);
     m_greetingBox->setGeometry(boxLeft, 180, boxWidth, 22);
     m_greetingBox->installEventFilter(this);
+    connect(m_greetingBox, &QComboBox::currentTextChanged, this, [this] { m_greetingChosen = true; });
     QLabel *greetingLabel = addLabel(this, QStringLiteral("首記例"), {labelLeft, 182, 52, 18});
     greetingLabel->setBuddy(m_greetingBox);
     m_greetingBox->setAccessibleName(QStringLiteral("首記例"));
@@ -420,6 +458,7 @@ void WriteForm::Form_Load(bool helpDisplay)
     m_greetingBox->addItems(greetingPhrases());
     m_greetingBox->setCurrentIndex(-1);
     m_greetingBox->clearEditText();
+    m_greetingChosen = false;
 
     m_helpPane->setGeometry(6, px(helpDisplay ? HelpPaneTop : HiddenHelpPaneTop), MailWidth, 150);
     m_helpPane->setVisible(helpDisplay);
@@ -450,7 +489,7 @@ void WriteForm::closeEvent(QCloseEvent *event)
 {
     // The close box during a bulk send stops it after the mail on its way.
     if (m_sending) {
-        m_stopRequested = true;
+        m_submission->requestStop();
         event->ignore();
         return;
     }
@@ -486,17 +525,13 @@ void WriteForm::Command1_Click()
 {
     if (m_sending)
         return;
-    if (receive::mailCheckRunning()) {
-        common::prompts().inform(QStringLiteral("メールの受信中です。受信が終わってから送信して下さい。"));
-        return;
-    }
     m_attachments->prepareForSend();
     m_statusLabel->setText(QString::fromUtf16(SendingText));
 
     OutgoingDraft draft;
     draft.subject = m_subjectBox->text();
     draft.body = m_body->toPlainText();
-    draft.attachments = m_attachments->attachmentList();
+    draft.attachments = m_attachments->attachmentPaths();
     draft.withFortune = m_fortuneBox->isChecked();
     // Sending drops any character formatting of the body.
     setBodyText(draft.body);
@@ -506,21 +541,55 @@ void WriteForm::Command1_Click()
         finishSent();
 }
 
+bool WriteForm::showRefusal(const Submission::Outcome &outcome)
+{
+    if (!outcome.refused())
+        return false;
+    common::prompts().inform(outcome.refusal);
+    m_statusLabel->clear();
+    return true;
+}
+
 bool WriteForm::sendOneMail(const OutgoingDraft &draft)
 {
     // The recipient goes to the mail layer exactly as typed.
-    const SendTarget target{0, m_recipientBox->toPlainText()};
+    m_submission->setStoppable(false);
     setSendingState(true);
-    const SendResult result = sendDraft(draft, target);
-    if (draft.withFortune)
-        setBodyText(result.body);
+    const Submission::Outcome outcome =
+        m_submission->send(draft, {SendTarget{0, m_recipientBox->toPlainText()}}, Submission::Scope::Everyone);
     setSendingState(false);
-    if (result.sent())
+    if (showRefusal(outcome))
+        return false;
+    if (outcome.complete())
         return true;
-    common::prompts().inform(result.error, QStringLiteral("送信エラー"));
+    common::prompts().inform(outcome.failures.value(0).error, QStringLiteral("送信エラー"));
     // Nothing of the mail is lost: the window keeps what the user wrote.
     setBodyText(draft.body);
     m_statusLabel->setText(QStringLiteral("送信できませんでした。内容を確かめて、もう一度送信して下さい。"));
+    return false;
+}
+
+bool WriteForm::chooseBulkScope(const QList<SendTarget> &targets, Submission::Scope *scope)
+{
+    *scope = Submission::Scope::NotYetServed;
+    const int served = m_submission->servedAmong(targets);
+    if (served == 0)
+        return true;
+    const int total = int(targets.size());
+    common::UserPrompts &prompts = common::prompts();
+    if (served < total
+        && prompts.askYesNo(QStringLiteral("このメールは、%1 件中 %2 件には送信済みです。").arg(total).arg(served) + CrLf
+                                + CrLf
+                                + QStringLiteral("まだ送信していない %1 件だけに送信しますか？").arg(total - served),
+                            QStringLiteral("確認"), common::PromptIcon::Question))
+        return true;
+    if (prompts.askOkCancel(QStringLiteral("送信済みの %1 件にも、もう一度同じメールを送信します。").arg(served) + CrLf
+                                + QStringLiteral("よろしいですか？"),
+                            QStringLiteral("確認"), common::PromptIcon::Question)) {
+        *scope = Submission::Scope::Everyone;
+        return true;
+    }
+    m_statusLabel->setText(QStringLiteral("送信しませんでした。"));
     return false;
 }
 
@@ -539,61 +608,35 @@ bool WriteForm::sendToWholeBook(const OutgoingDraft &draft)
         m_statusLabel->clear();
         return false;
     }
+    Submission::Scope scope;
+    if (!chooseBulkScope(targets, &scope))
+        return false;
 
+    m_submission->setStoppable(true);
     setSendingState(true);
-    QList<SendResult> failures;
-    int sent = 0;
-    int done = 0;
-    bool stoppedByFailure = false;
+    Submission::Outcome outcome;
     {
         // The stop button is taken even while a mail is on its way; the stop
         // itself comes between two mails.
         InputGate gate(m_cancelButton);
-        maillib::NMailSetOption(maillib::NMailOptionUserInput, 1);
-        // One connection for the whole run where the server allows it.
-        maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 1);
-        const auto restoreLayer = qScopeGuard([] {
-            maillib::NMailSetOption(maillib::NMailOptionSmtpKeepConnection, 0);
-            maillib::NMailSetOption(maillib::NMailOptionUserInput, 0);
-        });
-        for (const SendTarget &target : targets) {
-            // Between two mails the window takes its stop button and repaints.
-            QCoreApplication::processEvents();
-            if (m_stopRequested)
-                break;
-            m_recipientBox->setProgramText(target.address);
-            m_statusLabel->setText(sendingText(done + 1, int(targets.size())));
-            const SendResult result = sendDraft(draft, target);
-            // Each mail carries its own fortune; the body box shows the one just sent.
-            if (draft.withFortune)
-                setBodyText(result.body);
-            ++done;
-            if (result.sent()) {
-                ++sent;
-            } else {
-                failures.append(result);
-                if (failureStopsBulkSend(result.code)) {
-                    stoppedByFailure = true;
-                    break;
-                }
-            }
-        }
+        outcome = m_submission->send(draft, targets, scope);
     }
     setSendingState(false);
-
-    const int total = int(targets.size());
-    if (sent == total)
+    if (showRefusal(outcome))
+        return false;
+    if (outcome.complete())
         return true;
+
     // What did not go out stays in the window, ready to be sent again.
     setBodyText(draft.body);
     m_recipientBox->setProgramText(QString());
-    const int unsent = total - done;
-    QString summary = bulkSendSummary(failures, sent, total, unsent);
-    if (m_stopRequested && !stoppedByFailure)
-        summary = QStringLiteral("一括送信を中止しました。") + CrLf + summary;
-    common::prompts().inform(summary, QStringLiteral("送信エラー"));
-    m_statusLabel->setText(QStringLiteral("%1 件中 %2 件を送信しました。").arg(total).arg(sent));
-    m_stopRequested = false;
+    common::prompts().inform(outcome.summary(), QStringLiteral("送信エラー"));
+    const int missing = int(outcome.failures.size()) + outcome.unsent;
+    m_statusLabel->setText(
+        QStringLiteral("%1 件中 %2 件を送信しました。もう一度「送信」を押すと、まだ送信していない %3 件だけに送信します。")
+            .arg(outcome.total)
+            .arg(outcome.sent)
+            .arg(missing));
     return false;
 }
 
@@ -601,7 +644,6 @@ void WriteForm::setSendingState(bool sending)
 {
     m_sending = sending;
     if (sending) {
-        m_stopRequested = false;
         m_disabledWhileSending.clear();
         // Everything but the stop button waits until the send is over.
         const QList<QWidget *> children = findChildren<QWidget *>();
@@ -640,7 +682,7 @@ void WriteForm::finishSent()
 void WriteForm::Command3_Click()
 {
     if (m_sending) {
-        m_stopRequested = true;
+        m_submission->requestStop();
         m_statusLabel->setText(QStringLiteral("送信を中止しています。送信中のメールが終わるまでお待ち下さい。"));
         return;
     }
@@ -711,6 +753,8 @@ void WriteForm::Command6_Click()
 
 void WriteForm::Command11_Click()
 {
+    // A new mail: nobody has had it yet.
+    m_submission->forgetServed();
     m_recipientBox->setProgramText(QString());
     m_subjectBox->clear();
     m_body->clear();
@@ -729,13 +773,26 @@ void WriteForm::Command5_Click()
 
 void WriteForm::Command7_Click()
 {
-    m_recipientBox->insertProgramText(common::trimBlanks(common::prompts().clipboardText()));
+    m_recipientBox->insertProgramText(
+        common::trimBlanks(common::withoutLineBreaks(common::prompts().clipboardText())));
     m_recipientBox->setFocus();
 }
 
 void WriteForm::Combo1_LostFocus()
 {
-    setBodyText(m_greetingBox->currentText());
+    // Only a greeting the user chose (or typed) since the box last had its say
+    // goes in; it is put at the head of the body, before what is there, as
+    // one step the body's undo takes back.
+    const QString greeting = m_greetingBox->currentText();
+    if (!m_greetingChosen || greeting.isEmpty())
+        return;
+    m_greetingChosen = false;
+    QTextCursor cursor(m_body->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.beginEditBlock();
+    cursor.insertText(m_body->document()->isEmpty() ? greeting : greeting + QLatin1Char('\n'));
+    cursor.endEditBlock();
+    m_body->setTextCursor(cursor);
 }
 
 // --- helpers ---------------------------------------------------------------

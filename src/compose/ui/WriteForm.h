@@ -2,6 +2,7 @@
 
 #include "addressbook/AddressStore.h"
 #include "compose/MailSend.h"
+#include "compose/Submission.h"
 
 #include <QHash>
 #include <QList>
@@ -97,7 +98,14 @@ private:
     // Sends to the recipient as typed; false when the mail was not sent.
     bool sendOneMail(const OutgoingDraft &draft);
     // Sends to every entry of the book; false when any entry was not reached.
+    // After a send that reached only some, the next goes to the others
+    // unless the user chooses everyone again.
     bool sendToWholeBook(const OutgoingDraft &draft);
+    // Asks, when some of targets already have this mail, whom to send it to;
+    // false when the user sends nothing.
+    bool chooseBulkScope(const QList<SendTarget> &targets, Submission::Scope *scope);
+    // Shows why a send was not tried; false when it was.
+    bool showRefusal(const Submission::Outcome &outcome);
     void setSendingState(bool sending);
     // Empties the window after a successful send and unloads it.
     void finishSent();
@@ -114,7 +122,8 @@ private:
     bool m_unloaded = false;
     int m_outerWidthTwips = FullWidthTwips;
     bool m_sending = false;
-    bool m_stopRequested = false;
+    bool m_greetingChosen = false; // a greeting chosen or typed, not yet put into the body
+    Submission *m_submission = nullptr;
     QList<QPointer<QWidget>> m_disabledWhileSending;
 
     viewer::EditorCommands *m_editor = nullptr;
