@@ -6,10 +6,12 @@
 #include "app/ui/Fonts.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "compose/ui/BackForm.h"
 #include "compose/ui/WriteForm.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -41,6 +43,17 @@ void save(QWidget *window, const QString &folder, const char *name)
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
     window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
+}
+
+// Shows a window as a user meets it: on the screen and active, so that the
+// focus is drawn where the first key would go.
+void showActive(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    const QDeadlineTimer deadline(3000);
+    while (!window->isActiveWindow() && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 void hover(QWidget *w)
@@ -93,6 +106,22 @@ int main(int argc, char *argv[])
         hover(friends);
         save(friends, out, "friendform.png");
         friends->close();
+    }
+
+    {
+        // Just opened: the first key goes into the body of the reply and into
+        // the composer's recipient, never to "送信".
+        auto *reply = new compose::BackForm;
+        reply->startReply(QStringLiteral("Re:  来週の打ち合わせについて"), QStringLiteral("山田太郎 <taro.yamada@example.jp>"),
+                          QStringLiteral("山田です。\r\nお世話になっております。\r\n\r\n来週の打ち合わせですが、水曜日の"
+                                         "午後二時からでいかがでしょうか。\r\n\r\nよろしくお願いいたします。"));
+        showActive(reply);
+        save(reply, out, "backform-opened.png");
+        reply->close();
+        auto *opened = new compose::WriteForm(false);
+        showActive(opened);
+        save(opened, out, "writeform-opened.png");
+        opened->close();
     }
 
     auto *composer = new compose::WriteForm(true);
