@@ -6,7 +6,6 @@
 #include "compose/ui/AttachmentRow.h"
 #include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
-#include "receive/MailRecord.h"
 #include "settings/AccountSettings.h"
 
 #include <QApplication>
@@ -160,8 +159,10 @@ void BackForm::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void BackForm::startReply(const QString &subject, const QString &recipient, const QString &body)
+void BackForm::startReply(const QString &subject, const QString &recipient, const QString &body,
+                          const QString &answeredBody)
 {
+    m_answeredBody = answeredBody;
     m_subjectText->setText(subject);
     m_toText->setText(recipient);
     m_bodyText->setPlainText(body);
@@ -205,11 +206,17 @@ void BackForm::Command3_Click()
 
 void BackForm::Command4_Click()
 {
+    // The clipboard's text, three line breaks and one more, then the answered
+    // mail's body go in at the cursor, as one step that undo takes back; what
+    // the user wrote stays. The clipboard then holds the whole body.
     common::UserPrompts &prompts = common::prompts();
-    m_bodyText->setPlainText(prompts.clipboardText() + QStringLiteral("\r\n\r\n\r\n\r")
-                             + common::trimBlanks(receive::CurrentMailRecord.body));
+    QString pasted = common::trimBlanks(prompts.clipboardText() + QStringLiteral("\r\n\r\n\r\n\r")
+                                        + common::trimBlanks(m_answeredBody));
+    pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    pasted.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_bodyText->insertPlainText(pasted);
+    m_bodyText->setFocus();
     prompts.setClipboardText(m_bodyText->toPlainText());
-    m_bodyText->setPlainText(common::trimBlanks(prompts.clipboardText()));
 }
 
 } // namespace compose
