@@ -694,6 +694,10 @@ private Q_SLOTS:
         QTest::keyClick(form.searchBox(), Qt::Key_Return);
         QCOMPARE(entered.count(), 1);
         QCOMPARE(selection(), (QPair<int, int>(7, 3)));
+        // A new word is searched from the start.
+        form.searchBox()->setText(QStringLiteral("xx"));
+        QTest::keyClick(form.searchBox(), Qt::Key_Return);
+        QCOMPARE(selection(), (QPair<int, int>(0, 2)));
         // Line breaks count one character, as the body box counts them.
         form.bodyBox()->setPlainText(QStringLiteral("一行目\r\n二行目abc"));
         form.searchBox()->setText(QStringLiteral("abc"));

@@ -214,8 +214,10 @@ void TyakuForm::createButtons()
     m_searchBox->setFont(QFont(msPGothic(), 12));
     place(m_searchBox, 7080, 0, 1935, 375);
     m_searchLabel->setBuddy(m_searchBox);
-    // Enter in the search box searches on, as "次を検索" does.
-    connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindNextInBody);
+    // Enter in the search box searches on from the match, or from the start
+    // for a new word or after a search that found nothing.
+    connect(m_searchBox, &QLineEdit::returnPressed, this,
+            [this] { selectMatch(m_search.findOnEnter(m_bodyBox->toPlainText(), m_searchBox->text())); });
 
     struct ViewerButton
     {
