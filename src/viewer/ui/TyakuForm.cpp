@@ -554,6 +554,8 @@ void TyakuForm::FillMailList()
     }
     const qsizetype rows = entries.size();
     m_model->setEntries(std::move(entries));
+    // The last row is the mail the boxes now show.
+    m_mailList->scrollToBottom();
     m_countBox->setText(QString::number(rows));
 }
 
