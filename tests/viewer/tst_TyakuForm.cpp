@@ -42,6 +42,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <memory>
+
 using testsupport::FaultyRecordFileSystem;
 using viewer::TyakuForm;
 
@@ -84,6 +86,9 @@ struct Fixture
     QString storedCount = QStringLiteral("untouched");
     QString mainHelp = QStringLiteral("untouched");
     QPointer<TyakuForm> form;
+    std::unique_ptr<testsupport::ScriptedRandom> random;
+    std::unique_ptr<habitat::Habitat> scene;
+    std::unique_ptr<app::MainForm> main;
 
     Fixture()
     {
@@ -94,6 +99,7 @@ struct Fixture
     ~Fixture()
     {
         delete form;
+        main.reset();
         flushDeletes();
         viewer::editorState() = viewer::EditorState();
         habitat::litterTick().resume();
@@ -115,6 +121,22 @@ struct Fixture
         host.setMainHelpText = [this](const QString &text) { mainHelp = text; };
         form = new TyakuForm(host);
         return *form;
+    }
+    // The main window over this program folder, loaded and shown; mailLayer
+    // starts the mail layer for a check.
+    app::MainForm &mainWindow(bool mailLayer = false)
+    {
+        random = std::make_unique<testsupport::ScriptedRandom>(0.5);
+        scene = std::make_unique<habitat::Habitat>();
+        main = std::make_unique<app::MainForm>(*scene);
+        app::MainFormServices services;
+        services.startMailLayer = [mailLayer] { if (mailLayer) maillib::NMailInitializeWinSock(); };
+        services.stopMailLayer = [mailLayer] { if (mailLayer) maillib::NMailEndWinSock(); };
+        services.endProcess = [] {};
+        main->setServices(services);
+        main->Form_Load();
+        main->show();
+        return *main;
     }
     // Loaded, shown and filled, as the main window's Command6_Click opens it.
     TyakuForm &open()
@@ -297,16 +319,7 @@ private Q_SLOTS:
         account.write("SMTP=127.0.0.1\r\nPOP3=" + pop3.address().toUtf8() + "\r\nMAIL=alice@example.jp\r\nAPOP=0\r\n");
         account.close();
         f.folder.writeDataFile(QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=alice\r\nNAME2=tanstaaf\r\nNAME3=1\r\n");
-        testsupport::ScriptedRandom random{0.5};
-        habitat::Habitat habitat;
-        app::MainForm main(habitat);
-        app::MainFormServices services;
-        services.startMailLayer = [] { maillib::NMailInitializeWinSock(); };
-        services.stopMailLayer = [] {};
-        services.endProcess = [] {};
-        main.setServices(services);
-        main.Form_Load();
-        main.show();
+        app::MainForm &main = f.mainWindow(true);
         main.autoShowBox()->setChecked(autoShow);
         main.Command6_Click();
         f.form = main.windows().loadedTyakuForm();
@@ -323,7 +336,6 @@ private Q_SLOTS:
         QCOMPARE(f.prompts.informTexts(), (QStringList{NotSelected, NotSelected}));
         QCOMPARE(f.storedSubjects().size(), 3);
         QVERIFY(!main.windows().loadedBackForm());
-        maillib::NMailEndWinSock();
     }
 
     void clickingAnEmptyListSetsTheMarkerAndSaysSo()
@@ -808,17 +820,8 @@ private Q_SLOTS:
     void mainWindowOpensOneViewer()
     {
         Fixture f;
-        testsupport::ScriptedRandom random{0.5};
-        habitat::Habitat habitat;
-        app::MainForm main(habitat);
-        app::MainFormServices services;
-        services.startMailLayer = [] {};
-        services.stopMailLayer = [] {};
-        services.endProcess = [] {};
-        main.setServices(services);
         f.store(numberedMails(3));
-        main.Form_Load();
-        main.show();
+        app::MainForm &main = f.mainWindow();
         QCOMPARE(main.storedCountBox()->text(), QStringLiteral("3"));
         app::WindowHub &hub = main.windows();
         QVERIFY(!hub.loadedTyakuForm());
