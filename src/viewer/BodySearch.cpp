@@ -19,6 +19,7 @@ BodyMatch BodySearch::find(const QString &text, const QString &needle)
 {
     const BodyMatch match = findFrom(text, needle, 1);
     m_lastFoundPos = match.position;
+    m_lastNeedle = needle;
     return match;
 }
 
@@ -29,7 +30,15 @@ BodyMatch BodySearch::findNext(const QString &text, const QString &needle)
     const qsizetype start = std::max<qsizetype>(needle.size() + m_lastFoundPos, 1);
     const BodyMatch match = findFrom(text, needle, start);
     m_lastFoundPos = match.position;
+    m_lastNeedle = needle;
     return match;
+}
+
+BodyMatch BodySearch::findOnEnter(const QString &text, const QString &needle)
+{
+    if (m_lastFoundPos == 0 || needle != m_lastNeedle)
+        return find(text, needle);
+    return findNext(text, needle);
 }
 
 } // namespace viewer

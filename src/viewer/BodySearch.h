@@ -30,12 +30,21 @@ public:
     // number is the needle's length after a miss); no wrapping at the end.
     // An empty needle after a miss starts at the first character.
     BodyMatch findNext(const QString &text, const QString &needle);
+    // Enter in the search box: from the first character when the word is not
+    // the one searched last or the last search found nothing, else on from
+    // the last match, so that a match at the head of the text is never skipped.
+    BodyMatch findOnEnter(const QString &text, const QString &needle);
 
     [[nodiscard]] qsizetype lastFoundPos() const { return m_lastFoundPos; }
-    void reset() { m_lastFoundPos = 0; }
+    void reset()
+    {
+        m_lastFoundPos = 0;
+        m_lastNeedle.clear();
+    }
 
 private:
     qsizetype m_lastFoundPos = 0; // LastFoundPos
+    QString m_lastNeedle;
 };
 
 } // namespace viewer

@@ -8,6 +8,18 @@
 // the window.
 namespace viewer {
 
+// The mail the viewer shows, as it was read from the store or handed over by
+// a mail check: its record number (0 while it is in no row of the list) and
+// its texts. The viewer owns it; the reply window gets a copy.
+struct ShownMail
+{
+    int recordNumber = 0;
+    QString subject;
+    QString from;
+    QString date;
+    QString body;
+};
+
 // What the reply window is filled with: "Re:" and two blanks before the
 // subject, the sender as recipient and the body unchanged, each with the
 // blanks (U+0020 only) removed at both ends.

@@ -2,7 +2,6 @@
 #include "compose/ui/BackForm.h"
 #include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
-#include "receive/MailRecord.h"
 #include "settings/AccountSettings.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SmtpSink.h"
@@ -30,13 +29,6 @@ QString listed(const QListWidget *list)
     for (int i = 0; i < list->count(); ++i)
         names << list->item(i)->text();
     return names.join(QLatin1Char('|'));
-}
-
-// The body of the received mail as the store left it in the shared record:
-// blank-padded to the field's width.
-void setStoredBody(const QString &body)
-{
-    receive::CurrentMailRecord.body = body.leftJustified(receive::MailRecord::BodyWidth, QLatin1Char(' '));
 }
 
 } // namespace
@@ -186,32 +178,41 @@ private Q_SLOTS:
         QCOMPARE(prompts.shown.size(), 3); // three dialogs, no message
     }
 
-    // "本文に貼付": clipboard text, three CR LF and one CR, then the received
-    // body; what was typed before is gone and the clipboard keeps the result.
+    // "本文に貼付": the clipboard text, three CR LF and one CR, then the
+    // answered body go in at the cursor, blanks trimmed at both ends; what was
+    // typed stays, undo takes the paste back, and the clipboard keeps the body.
     void pasteBody_data()
     {
         QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("cursor");
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("clipboardAfter");
-        QTest::newRow("empty clipboard") << QString() << QStringLiteral("\n\n\n\n受信した本文\n二行目")
-                                         << QStringLiteral("\n\n\n\n受信した本文\n二行目");
-        // The body is trimmed after it went onto the clipboard, which keeps the blanks.
-        QTest::newRow("with text") << QStringLiteral("  了解しました。")
-                                   << QStringLiteral("了解しました。\n\n\n\n受信した本文\n二行目")
-                                   << QStringLiteral("  了解しました。\n\n\n\n受信した本文\n二行目");
+        QTest::newRow("empty clipboard, empty body") << QString() << QString() << 0
+                                                     << QStringLiteral("\n\n\n\n受信した本文\n二行目");
+        QTest::newRow("with text, at the end") << QStringLiteral("  了解しました。") << QStringLiteral("書きかけ\n") << 5
+                                               << QStringLiteral("書きかけ\n了解しました。\n\n\n\n受信した本文\n二行目");
+        QTest::newRow("in the middle") << QStringLiteral("引用") << QStringLiteral("前後") << 1
+                                       << QStringLiteral("前引用\n\n\n\n受信した本文\n二行目後");
     }
     void pasteBody()
     {
         QFETCH(QString, clipboard);
+        QFETCH(QString, typed);
+        QFETCH(int, cursor);
         QFETCH(QString, expected);
         ScriptedPrompts prompts;
         prompts.clipboard = clipboard;
-        setStoredBody(QStringLiteral("   受信した本文\r\n二行目"));
-        m_hub->showBackForm();
-        body()->setPlainText(QStringLiteral("書きかけの返事"));
+        m_hub->showBackForm()->startReply(QStringLiteral("Re:  件"), QStringLiteral("a@example.jp"), QString(),
+                                          QStringLiteral("   受信した本文\r\n二行目   "));
+        body()->setPlainText(typed);
+        QTextCursor at(body()->document());
+        at.setPosition(cursor);
+        body()->setTextCursor(at);
         button("Command4")->click();
         QCOMPARE(body()->toPlainText(), expected);
-        QTEST(common::prompts().clipboardText(), "clipboardAfter");
+        QCOMPARE(common::prompts().clipboardText(), expected);
+        body()->undo();
+        QCOMPARE(body()->toPlainText(), typed);
     }
 
     // A reply is sent with the account's server and address; success closes

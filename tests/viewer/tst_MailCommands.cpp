@@ -217,15 +217,20 @@ private Q_SLOTS:
                                         + QStringLiteral("\r\n")));
     }
 
-    // The reply window's "本文に貼付" takes the mail the user clicked.
-    void pasteBodyTakesTheClickedMail()
+    // The reply window's "本文に貼付" takes the mail answered, even after
+    // another mail was clicked, and puts it in at the cursor.
+    void pasteBodyTakesTheAnsweredMail()
     {
         ScriptedPrompts &prompts = freshPrompts();
         clickRow(1);
         viewerButton("Command5")->click();
+        auto *body = replyControl<QTextEdit>("BodyText");
+        body->setPlainText(QStringLiteral("了解です。\n"));
+        body->moveCursor(QTextCursor::End);
+        clickRow(2);
         prompts.clipboard = QStringLiteral("引用：");
         replyControl<QPushButton>("Command4")->click();
-        QCOMPARE(replyControl<QTextEdit>("BodyText")->toPlainText(), QStringLiteral("引用：\n\n\n\n一通目の本文"));
+        QCOMPARE(body->toPlainText(), QStringLiteral("了解です。\n引用：\n\n\n\n一通目の本文"));
     }
 
     // Every command that acts on one mail needs a fresh click.

@@ -5,11 +5,14 @@
 #include "common/ui/HeaderColouring.h"
 #include "habitat/Habitat.h"
 #include "habitat/LitterTick.h"
+#include "maillib/NMail.h"
 #include "receive/MailStore.h"
+#include "settings/AccountSettings.h"
 #include "viewer/EditorState.h"
 #include "viewer/HeaderText.h"
 #include "viewer/MailListModel.h"
 #include "viewer/ui/TyakuForm.h"
+#include "support/FakePop3Server.h"
 #include "support/FaultyRecordFileSystem.h"
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
@@ -38,6 +41,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <memory>
 
 using testsupport::FaultyRecordFileSystem;
 using viewer::TyakuForm;
@@ -81,6 +86,9 @@ struct Fixture
     QString storedCount = QStringLiteral("untouched");
     QString mainHelp = QStringLiteral("untouched");
     QPointer<TyakuForm> form;
+    std::unique_ptr<testsupport::ScriptedRandom> random;
+    std::unique_ptr<habitat::Habitat> scene;
+    std::unique_ptr<app::MainForm> main;
 
     Fixture()
     {
@@ -91,6 +99,7 @@ struct Fixture
     ~Fixture()
     {
         delete form;
+        main.reset();
         flushDeletes();
         viewer::editorState() = viewer::EditorState();
         habitat::litterTick().resume();
@@ -112,6 +121,22 @@ struct Fixture
         host.setMainHelpText = [this](const QString &text) { mainHelp = text; };
         form = new TyakuForm(host);
         return *form;
+    }
+    // The main window over this program folder, loaded and shown; mailLayer
+    // starts the mail layer for a check.
+    app::MainForm &mainWindow(bool mailLayer = false)
+    {
+        random = std::make_unique<testsupport::ScriptedRandom>(0.5);
+        scene = std::make_unique<habitat::Habitat>();
+        main = std::make_unique<app::MainForm>(*scene);
+        app::MainFormServices services;
+        services.startMailLayer = [mailLayer] { if (mailLayer) maillib::NMailInitializeWinSock(); };
+        services.stopMailLayer = [mailLayer] { if (mailLayer) maillib::NMailEndWinSock(); };
+        services.endProcess = [] {};
+        main->setServices(services);
+        main->Form_Load();
+        main->show();
+        return *main;
     }
     // Loaded, shown and filled, as the main window's Command6_Click opens it.
     TyakuForm &open()
@@ -235,6 +260,82 @@ private Q_SLOTS:
         QTest::keyClick(f.list(), Qt::Key_Down);
         QCOMPARE(form.selectedRecordNumber(), 3);
         QCOMPARE(form.subjectText(), QStringLiteral("件名3"));
+    }
+
+    // Only a left click chooses a mail. Another button leaves the selection
+    // on the shown mail; a ctrl-click that unselects it leaves nothing to act on.
+    void onlyTheShownMailIsDeleted_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("right-click on row 3") << Qt::RightButton << Qt::KeyboardModifiers() << 2
+                                              << QStringList{"件名2", "件名3"};
+        QTest::newRow("middle-click on row 3") << Qt::MiddleButton << Qt::KeyboardModifiers() << 2
+                                               << QStringList{"件名2", "件名3"};
+        QTest::newRow("ctrl-click unselects row 1") << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier) << 0
+                                                    << QStringList{"件名1", "件名2", "件名3"};
+    }
+
+    void onlyTheShownMailIsDeleted()
+    {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(int, row);
+        QFETCH(QStringList, left);
+        Fixture f;
+        f.store(numberedMails(3));
+        TyakuForm &form = f.open();
+        f.clickRow(0);
+        const QRect at = f.list()->visualRect(form.mailListModel()->index(row, 0));
+        QTest::mouseClick(f.list()->viewport(), button, modifiers, at.center());
+        QCOMPARE(form.subjectText(), QStringLiteral("件名1"));
+        f.prompts.yesNoAnswers.enqueue(true);
+        form.deleteOneButton()->click();
+        QCOMPARE(f.storedSubjects(), left);
+    }
+
+    // A check while the viewer is open with a row chosen: once it has ended
+    // the list holds the new mail and shows it, no row is chosen, and the
+    // commands act on nothing until the next click.
+    void checkWhileOpenListsTheNewMail_data()
+    {
+        QTest::addColumn<bool>("autoShow");
+        QTest::newRow("auto-show clear") << false;
+        QTest::newRow("auto-show ticked") << true;
+    }
+
+    void checkWhileOpenListsTheNewMail()
+    {
+        QFETCH(bool, autoShow);
+        Fixture f;
+        f.store(numberedMails(2));
+        testsupport::FakePop3Server pop3;
+        pop3.messages = {"From: new@example.jp\r\nTo: alice@example.jp\r\nSubject: new mail\r\n"
+                         "Date: Thu, 10 Dec 2026 09:00:00 +0900\r\n\r\nnew body\r\n"};
+        QFile account(f.workingDir.filePath(QStringLiteral("korvix.ini")));
+        QVERIFY(account.open(QIODevice::WriteOnly));
+        account.write("SMTP=127.0.0.1\r\nPOP3=" + pop3.address().toUtf8() + "\r\nMAIL=alice@example.jp\r\nAPOP=0\r\n");
+        account.close();
+        f.folder.writeDataFile(QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=alice\r\nNAME2=tanstaaf\r\nNAME3=1\r\n");
+        app::MainForm &main = f.mainWindow(true);
+        main.autoShowBox()->setChecked(autoShow);
+        main.Command6_Click();
+        f.form = main.windows().loadedTyakuForm();
+        f.clickRow(1);
+
+        QTest::mouseClick(control<QToolButton>(&main, QStringLiteral("Jyushin")), Qt::LeftButton);
+        QTRY_COMPARE(f.rows(), 3);
+        QCOMPARE(f.storedSubjects().last(), QStringLiteral("new mail"));
+        QCOMPARE(f.boxes(), (QStringList{"new mail", "new@example.jp", "Thu, 10 Dec 2026 09:00:00 +0900"}));
+        QCOMPARE(f.form->selectedRecordNumber(), 0);
+        QVERIFY(!f.form->selectionMarked());
+        f.form->deleteOneButton()->click();
+        f.form->replyButton()->click();
+        QCOMPARE(f.prompts.informTexts(), (QStringList{NotSelected, NotSelected}));
+        QCOMPARE(f.storedSubjects().size(), 3);
+        QVERIFY(!main.windows().loadedBackForm());
     }
 
     void clickingAnEmptyListSetsTheMarkerAndSaysSo()
@@ -605,6 +706,10 @@ private Q_SLOTS:
         QTest::keyClick(form.searchBox(), Qt::Key_Return);
         QCOMPARE(entered.count(), 1);
         QCOMPARE(selection(), (QPair<int, int>(7, 3)));
+        // A new word is searched from the start.
+        form.searchBox()->setText(QStringLiteral("xx"));
+        QTest::keyClick(form.searchBox(), Qt::Key_Return);
+        QCOMPARE(selection(), (QPair<int, int>(0, 2)));
         // Line breaks count one character, as the body box counts them.
         form.bodyBox()->setPlainText(QStringLiteral("一行目\r\n二行目abc"));
         form.searchBox()->setText(QStringLiteral("abc"));
@@ -715,17 +820,8 @@ private Q_SLOTS:
     void mainWindowOpensOneViewer()
     {
         Fixture f;
-        testsupport::ScriptedRandom random{0.5};
-        habitat::Habitat habitat;
-        app::MainForm main(habitat);
-        app::MainFormServices services;
-        services.startMailLayer = [] {};
-        services.stopMailLayer = [] {};
-        services.endProcess = [] {};
-        main.setServices(services);
         f.store(numberedMails(3));
-        main.Form_Load();
-        main.show();
+        app::MainForm &main = f.mainWindow();
         QCOMPARE(main.storedCountBox()->text(), QStringLiteral("3"));
         app::WindowHub &hub = main.windows();
         QVERIFY(!hub.loadedTyakuForm());

@@ -92,6 +92,27 @@ private Q_SLOTS:
         QCOMPARE(search.findNext(text, QStringLiteral("abc")).position, qsizetype(40001));
     }
 
+    // Enter in the search box, one word per press: "word:position found".
+    void enterSearch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("presses");
+        QTest::newRow("a match at the head is found") << QStringLiteral("abcxabc")
+                                                     << QStringList{"abc:1", "abc:5", "abc:0", "abc:1"};
+        QTest::newRow("a new word starts at the head") << QStringLiteral("abcab") << QStringList{"abc:1", "ab:1", "ab:4"};
+    }
+
+    void enterSearch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, presses);
+        BodySearch search;
+        for (const QString &press : presses) {
+            const QStringList parts = press.split(QLatin1Char(':'));
+            QCOMPARE(search.findOnEnter(text, parts.at(0)).position, parts.at(1).toLongLong());
+        }
+    }
+
     void layout_data()
     {
         QTest::addColumn<float>("W");

@@ -83,8 +83,9 @@ viewer::TyakuForm *WindowHub::tyakuForm()
         }
         m_tyakuForm = new viewer::TyakuForm(std::move(host), m_mainWindow);
         connect(m_tyakuForm, &viewer::TyakuForm::replyRequested, this,
-                [this](const QString &subject, const QString &recipient, const QString &body) {
-                    showBackForm()->startReply(subject, recipient, body);
+                [this](const QString &subject, const QString &recipient, const QString &body,
+                       const QString &answeredBody) {
+                    showBackForm()->startReply(subject, recipient, body, answeredBody);
                 });
         connect(m_tyakuForm, &viewer::TyakuForm::registerSenderRequested, this,
                 [this](const QString &sender) { showFriendForm()->setAddressText(sender); });

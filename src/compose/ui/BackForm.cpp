@@ -3,9 +3,9 @@
 #include "common/FixedText.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
+#include "common/ui/OneLineBox.h"
 #include "compose/Submission.h"
 #include "compose/ui/AttachmentRow.h"
-#include "receive/MailRecord.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,6 +58,7 @@ QLineEdit *addField(QWidget *form, const QString &caption, const QString &name, 
     (*label)->setGeometry(twipsRect(120, top + 30, FieldLeft - 160, BoxHeight - 30));
     (*label)->setBuddy(edit);
     edit->setAccessibleName(caption);
+    common::makeOneLine(edit);
     return edit;
 }
 
@@ -167,8 +168,10 @@ void BackForm::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void BackForm::startReply(const QString &subject, const QString &recipient, const QString &body)
+void BackForm::startReply(const QString &subject, const QString &recipient, const QString &body,
+                          const QString &answeredBody)
 {
+    m_answeredBody = answeredBody;
     m_subjectText->setText(subject);
     m_toText->setText(recipient);
     m_bodyText->setPlainText(body);
@@ -211,11 +214,17 @@ void BackForm::Command3_Click()
 
 void BackForm::Command4_Click()
 {
+    // The clipboard's text, three line breaks and one more, then the answered
+    // mail's body go in at the cursor, as one step that undo takes back; what
+    // the user wrote stays. The clipboard then holds the whole body.
     common::UserPrompts &prompts = common::prompts();
-    m_bodyText->setPlainText(prompts.clipboardText() + QStringLiteral("\r\n\r\n\r\n\r")
-                             + common::trimBlanks(receive::CurrentMailRecord.body));
+    QString pasted = common::trimBlanks(prompts.clipboardText() + QStringLiteral("\r\n\r\n\r\n\r")
+                                        + common::trimBlanks(m_answeredBody));
+    pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    pasted.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_bodyText->insertPlainText(pasted);
+    m_bodyText->setFocus();
     prompts.setClipboardText(m_bodyText->toPlainText());
-    m_bodyText->setPlainText(common::trimBlanks(prompts.clipboardText()));
 }
 
 } // namespace compose

@@ -24,8 +24,10 @@ class BackForm final : public QWidget
 public:
     explicit BackForm(QWidget *parent = nullptr);
 
-    // Overwrites recipient, subject and body; the attachments stay.
-    void startReply(const QString &subject, const QString &recipient, const QString &body);
+    // Overwrites recipient, subject and body; the attachments stay. The
+    // window keeps its own copy of the answered mail's body for "本文に貼付".
+    void startReply(const QString &subject, const QString &recipient, const QString &body,
+                    const QString &answeredBody = QString());
 
     // Sizes and places the controls for the window's outer size in twips.
     void Form_Resize();
@@ -38,7 +40,7 @@ private:
     void Form_Load();
     void Command2_Click();       // send
     void Command3_Click();       // close without sending
-    void Command4_Click();       // rebuild the body from the clipboard and the received mail
+    void Command4_Click();       // paste the clipboard and the answered mail at the cursor
 
     QPushButton *m_sendButton;
     QPushButton *m_cancelButton;
@@ -51,6 +53,7 @@ private:
     AttachmentRow *m_attachments;
     QTextEdit *m_bodyText;
     Submission *m_submission;
+    QString m_answeredBody; // the body of the mail answered, as the viewer read it
 };
 
 } // namespace compose

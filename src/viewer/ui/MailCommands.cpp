@@ -74,9 +74,10 @@ private:
     // (after telling the user) when there was no fresh click on a mail.
     bool takeClickedMail()
     {
-        // A click on an empty list sets the marker without choosing a mail;
-        // there is nothing to act on, and the marker must not outlive it.
-        if (m_form.selectionMarked() && m_form.mailList()->model()->rowCount() == 0)
+        // A click on an empty list, a refill or a check's hand-over leaves no
+        // shown mail in the selected row: there is nothing to act on, and
+        // the marker must not outlive it.
+        if (m_form.selectionMarked() && !m_form.shownMailSelected())
             m_form.clearSelectionMarker();
         return takeSelection(m_form.selectionMarked(), [this] {
             m_form.bodyBox()->setFocus();
@@ -89,7 +90,7 @@ private:
         if (!takeClickedMail())
             return;
         const ReplyFields reply = buildReplyFields(m_form.subjectText(), m_form.senderText(), m_form.bodyText());
-        Q_EMIT m_form.replyRequested(reply.subject, reply.recipient, reply.body);
+        Q_EMIT m_form.replyRequested(reply.subject, reply.recipient, reply.body, m_form.shownMail().body);
     }
 
     void Command4_Click()

@@ -6,6 +6,7 @@
 #include "common/TextHelpers.h"
 #include "common/ui/HeaderColouring.h"
 #include "habitat/LitterTick.h"
+#include "receive/MailCheckState.h"
 #include "receive/MailStore.h"
 #include "viewer/EditorState.h"
 #include "viewer/HeaderText.h"
@@ -30,6 +31,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -48,6 +50,8 @@ constexpr int CopyButtonWidth = 2895, CopyButtonHeight = 255;
 constexpr int DesignCopyButtonLeft = 1920;
 constexpr int HelpBoxShownTop = 3600, HelpBoxHiddenTop = -4000;
 constexpr int LoadedBodyLeft = 20, LoadedBodyTop = 3900;
+// How often a list waiting for a check to end looks again.
+constexpr int RefillPollMs = 100;
 
 const QColor Grey(192, 192, 192);
 
@@ -130,6 +134,10 @@ TyakuForm::TyakuForm(TyakuHost host, QWidget *parent)
     m_client->installEventFilter(this);
 
     createControls();
+    m_refillTimer = new QTimer(this);
+    m_refillTimer->setSingleShot(true);
+    m_refillTimer->setInterval(RefillPollMs);
+    connect(m_refillTimer, &QTimer::timeout, this, &TyakuForm::refillAfterCheck);
     resize(twipsToPixels(ClientWidthTwips), m_menuBar->sizeHint().height() + twipsToPixels(ClientHeightTwips));
     placeClientArea();
 
@@ -206,8 +214,10 @@ void TyakuForm::createButtons()
     m_searchBox->setFont(QFont(msPGothic(), 12));
     place(m_searchBox, 7080, 0, 1935, 375);
     m_searchLabel->setBuddy(m_searchBox);
-    // Enter in the search box searches on, as "次を検索" does.
-    connect(m_searchBox, &QLineEdit::returnPressed, this, &TyakuForm::FindNextInBody);
+    // Enter in the search box searches on from the match, or from the start
+    // for a new word or after a search that found nothing.
+    connect(m_searchBox, &QLineEdit::returnPressed, this,
+            [this] { selectMatch(m_search.findOnEnter(m_bodyBox->toPlainText(), m_searchBox->text())); });
 
     struct ViewerButton
     {
@@ -428,10 +438,35 @@ void TyakuForm::Form_Resize()
 void TyakuForm::showReceivedMail(const QString &subject, const QString &sender, const QString &date,
                                  const QString &body)
 {
+    m_shown = ShownMail{0, subject, sender, date, body};
+    m_handedOver = true;
+    clearListSelection();
+    clearSelectionMarker();
     setBoxText(m_subjectBox, subject);
     setBoxText(m_senderBox, sender);
     setBoxText(m_dateBox, date);
     setBody(body);
+    if (m_listFilled)
+        m_refillTimer->start();
+}
+
+void TyakuForm::refillAfterCheck()
+{
+    // The user may have chosen a mail since; that one stays.
+    if (!m_handedOver)
+        return;
+    // The check goes on storing; the list is read once it has ended.
+    if (receive::mailCheckRunning()) {
+        m_refillTimer->start();
+        return;
+    }
+    FillMailList();
+}
+
+void TyakuForm::clearListSelection()
+{
+    const QScopedValueRollback filling(m_filling, true);
+    m_mailList->selectionModel()->clear();
 }
 
 void TyakuForm::appendToBody(const QString &text)
@@ -489,6 +524,11 @@ int TyakuForm::selectedRecordNumber() const
     return rows.isEmpty() ? 0 : rows.first().row() + 1;
 }
 
+bool TyakuForm::shownMailSelected() const
+{
+    return m_shown.recordNumber > 0 && m_shown.recordNumber == selectedRecordNumber();
+}
+
 void TyakuForm::showStoreFailure(const QString &message)
 {
     common::prompts().inform(message, QString(), common::PromptIcon::Warning);
@@ -497,6 +537,9 @@ void TyakuForm::showStoreFailure(const QString &message)
 void TyakuForm::FillMailList()
 {
     const QScopedValueRollback filling(m_filling, true);
+    m_listFilled = true;
+    m_handedOver = false;
+    m_shown = ShownMail{};
     m_model->clear();
     setBody(QString());
     receive::MailStore store;
@@ -507,20 +550,24 @@ void TyakuForm::FillMailList()
         // The list's fields come without the bodies; the last record was read
         // whole into the shared buffer, and only its body is shown.
         const receive::MailRecord &last = receive::CurrentMailRecord;
-        showMailFields(last.subject, last.from, last.date, last.body);
+        showMail({int(entries.size()), last.subject, last.from, last.date, last.body});
     }
     const qsizetype rows = entries.size();
     m_model->setEntries(std::move(entries));
+    // The last row is the mail the boxes now show.
+    m_mailList->scrollToBottom();
     m_countBox->setText(QString::number(rows));
 }
 
-void TyakuForm::showMailFields(const QString &subject, const QString &from, const QString &date,
-                               const QString &body)
+void TyakuForm::showMail(const ShownMail &mail)
 {
-    setBoxText(m_subjectBox, common::trimBlanks(subject));
-    setBoxText(m_senderBox, common::trimBlanks(from));
-    setBoxText(m_dateBox, common::trimBlanks(date));
-    setBody(common::trimBlanks(body));
+    m_shown = ShownMail{mail.recordNumber, common::trimBlanks(mail.subject), common::trimBlanks(mail.from),
+                        common::trimBlanks(mail.date), common::trimBlanks(mail.body)};
+    m_handedOver = false;
+    setBoxText(m_subjectBox, m_shown.subject);
+    setBoxText(m_senderBox, m_shown.from);
+    setBoxText(m_dateBox, m_shown.date);
+    setBody(m_shown.body);
     ClipboardRoundTrip();
 }
 
@@ -553,13 +600,14 @@ void TyakuForm::MailListView_Click()
     if (read == common::RecordRead::PastEnd)
         return;
     const receive::MailRecord &shown = receive::CurrentMailRecord;
-    showMailFields(shown.subject, shown.from, shown.date, shown.body);
+    showMail({n, shown.subject, shown.from, shown.date, shown.body});
 }
 
 void TyakuForm::Command3_Click()
 {
     const QString notSelected = QStringLiteral("データが選択されていません");
-    const int n = selectedRecordNumber();
+    // Only the mail the boxes show, and only while it is the selected row.
+    const int n = shownMailSelected() ? m_shown.recordNumber : 0;
     if (!selectionMarked() || n == 0) {
         common::prompts().inform(notSelected);
         return;
@@ -603,6 +651,8 @@ void TyakuForm::Command6_Click()
         return;
     }
     m_model->clear();
+    m_shown = ShownMail{};
+    m_handedOver = false;
     if (m_host.setMainHelpText)
         m_host.setMainHelpText(QStringLiteral("0"));
     m_countBox->setText(QStringLiteral("0"));
@@ -659,6 +709,13 @@ bool TyakuForm::eventFilter(QObject *watched, QEvent *event)
         pointerOverReadingArea(false);
     } else if (type == QEvent::MouseMove && watched == m_client) {
         Form_Resize(); // Form_MouseMove
+    } else if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
+                || type == QEvent::MouseButtonDblClick)
+               && watched == m_mailList->viewport()
+               && static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton) {
+        // Only a left click chooses a mail; another button would move the
+        // selection away from the mail the boxes show.
+        return true;
     } else if (type == QEvent::MouseButtonPress && watched == m_mailList->viewport()) {
         m_pointerPressed = true;
     } else if (type == QEvent::MouseButtonRelease && watched == m_mailList->viewport()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/BodySearch.h"
+#include "viewer/MailCommandRules.h"
 
 #include <QHash>
 #include <QWidget>
@@ -14,6 +15,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
+class QTimer;
 class QToolBar;
 class QTreeView;
 
@@ -48,7 +50,10 @@ public:
     static constexpr int ClientWidthTwips = 9375;
     static constexpr int ClientHeightTwips = 7275;
 
-    // The reading fields the mail check hands each message over through.
+    // The reading fields the mail check hands each message over through. The
+    // handed mail replaces the shown one as a whole; no row is selected and
+    // the marker is cleared, and a list that was filled is filled again once
+    // the check has ended, so that it holds the new mail.
     void showReceivedMail(const QString &subject, const QString &sender, const QString &date, const QString &body);
     void appendToBody(const QString &text);
     [[nodiscard]] QString subjectText() const;
@@ -67,6 +72,10 @@ public:
     void clearSelectionMarker();
     // The record number of the selected row (its position from 1), 0 when no row is selected.
     [[nodiscard]] int selectedRecordNumber() const;
+    // The mail the boxes show, as read or handed over (the user may edit the boxes).
+    [[nodiscard]] const ShownMail &shownMail() const { return m_shown; }
+    // The shown mail is the selected row: only then may a command act on one mail.
+    [[nodiscard]] bool shownMailSelected() const;
     // LastFoundPos of the body search.
     [[nodiscard]] qsizetype lastFoundPos() const { return m_search.lastFoundPos(); }
 
@@ -107,7 +116,9 @@ public Q_SLOTS:
 Q_SIGNALS:
     // Raised by the mail commands; the window hub opens the reply window and
     // the address book with them.
-    void replyRequested(const QString &subject, const QString &recipient, const QString &body);
+    // answeredBody is the body of the mail answered, as it was read.
+    void replyRequested(const QString &subject, const QString &recipient, const QString &body,
+                        const QString &answeredBody);
     void registerSenderRequested(const QString &sender);
 
 protected:
@@ -128,7 +139,9 @@ private:
     void Text2_Change();
     void showHelp(ViewerHelp topic);
     void pointerOverReadingArea(bool emptyHelp);
-    void showMailFields(const QString &subject, const QString &from, const QString &date, const QString &body);
+    void showMail(const ShownMail &mail);
+    void clearListSelection();
+    void refillAfterCheck();
     void ClipboardRoundTrip();
     void setBody(const QString &text);
     void selectMatch(const BodyMatch &match);
@@ -137,6 +150,10 @@ private:
 
     TyakuHost m_host;
     BodySearch m_search;
+    ShownMail m_shown;
+    bool m_listFilled = false;       // the list has been filled from the store
+    bool m_handedOver = false;       // the boxes show a mail a check handed over
+    QTimer *m_refillTimer = nullptr; // fills the list again after a check
     bool m_placed = false;
     bool m_unloaded = false;
     bool m_firstLayoutDone = false;
