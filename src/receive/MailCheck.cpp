@@ -8,14 +8,19 @@
 #include "receive/MailCheckState.h"
 #include "receive/MailLayerExtras.h"
 #include "receive/MailStore.h"
+#include "receive/UidJournal.h"
 #include "settings/AccountSettings.h"
 #include "settings/Credentials.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace receive {
 
@@ -26,9 +31,31 @@ struct MailCheck::Run
     qint64 finishedBytes = 0; // listed sizes of the messages done, when the layer cannot count
     QTimer ticker;
     QElapsedTimer sinceReport; // since the progress display was last updated
-    bool workFileReported = false;
-    QString failure;          // why the check ended early, for the closing box
+    QStringList failures;     // why the check ended early, every reason, for the closing box
     QStringList leftBehind;   // messages kept on the server, one line each
+    // Messages stored but not yet surely deleted from the server, by unique ID.
+    std::unique_ptr<UidJournal> journal;
+    std::vector<QString> uidls;  // by message number from 1; empty without UIDL
+    QSet<QString> deletedUids;   // marked deleted in this session
+    bool noUidl = false;         // the server offers no unique IDs
+    bool journalFailed = false;  // an entry could not be written or waited for
+
+    // What the next check will do with messages stored now but left on the server.
+    [[nodiscard]] QString nextCheckText() const
+    {
+        if (!uidls.empty() && !journalFailed)
+            return QStringLiteral("次の受信では、保存済みのメールとしてサーバーから削除します（もう一度は保存しません）。");
+        if (noUidl)
+            return QStringLiteral("このサーバーはメールの識別番号（UIDL）に対応していないため、次の受信で同じメールが"
+                                  "もう一度保存されることがあります。");
+        return QStringLiteral("次の受信で同じメールがもう一度保存されることがあります。");
+    }
+
+    void fail(const QString &why)
+    {
+        if (!why.isEmpty() && !failures.contains(why))
+            failures << why;
+    }
 };
 
 namespace {
@@ -50,6 +77,23 @@ QString text(const char16_t *literal)
 void showError(const QString &message)
 {
     common::prompts().inform(message, text(checktext::ErrorTitle), common::PromptIcon::Critical);
+}
+
+// The notice that ends the body of a message whose attachments were written,
+// naming the files (the first few of many).
+QString attachmentNotice(const QStringList &writtenFiles)
+{
+    if (writtenFiles.isEmpty())
+        return {};
+    constexpr int Named = 10;
+    QStringList names;
+    for (const QString &path : writtenFiles.mid(0, Named))
+        names << QStringLiteral("「%1」").arg(QFileInfo(path).fileName());
+    QString line = QStringLiteral("\r\n") + text(checktext::AttachmentNotice) + QStringLiteral("\r\n")
+                   + names.join(QString());
+    if (writtenFiles.size() > Named)
+        line += QStringLiteral(" ほか %1 個").arg(writtenFiles.size() - Named);
+    return line;
 }
 
 } // namespace
@@ -123,6 +167,7 @@ MailCheckResult MailCheck::ReceiveMail()
             } else {
                 result.loginResult = maillib::NMailPop3Authenticate(handle, credentials.userId, credentials.password,
                                                                     account.UseApop != 0 ? -1 : 0);
+                run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
                 if (result.loginResult > 0)
                     fetchAll(result);
                 else if (result.loginResult < 0)
@@ -133,21 +178,31 @@ MailCheckResult MailCheck::ReceiveMail()
             const int closed = maillib::NMailPop3Close(handle);
             run.handle = -1;
             if (closed < 0 && result.stored > 0 && !m_cancelled) {
-                run.failure = QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
-                                             "メールがサーバーにも残っています。次の受信で同じメールがもう一度保存されることが"
-                                             "あります。")
-                                  .arg(maillib::NMailGetMessage())
-                                  .arg(result.stored);
+                run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
+                                        "メールがサーバーにも残っています。%3")
+                             .arg(maillib::NMailGetMessage())
+                             .arg(result.stored)
+                             .arg(run.nextCheckText()));
+            }
+            if (closed >= 0 && !run.uidls.empty()) {
+                // The deletions have taken effect: only entries of messages
+                // still on the server stay in the journal.
+                const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
+                run.journal->rewrite([&run, &listed](const JournalEntry &entry) {
+                    return listed.contains(entry.uidl) && !run.deletedUids.contains(entry.uidl);
+                });
             }
         }
     }
     run.ticker.stop();
     layer::letUserInputThrough(false);
 
-    if (!run.failure.isEmpty())
-        showError(run.failure);
+    // One box with every reason, in the order they arose.
+    QStringList reasons = run.failures;
     if (!run.leftBehind.isEmpty())
-        showError(run.leftBehind.join(QStringLiteral("\r\n")));
+        reasons << run.leftBehind.join(QStringLiteral("\r\n"));
+    if (!reasons.isEmpty())
+        showError(reasons.join(QStringLiteral("\r\n\r\n")));
 
     if (connectionFailed) {
         m_windows.showResult(text(checktext::NotReceived), QStringLiteral("0"));
@@ -178,6 +233,25 @@ void MailCheck::fetchAll(MailCheckResult &result)
             run.progress.totalBytes += size;
     }
     MailStore store;
+    // The unique IDs tell a message stored by a check that died before its
+    // deletions took effect; without them such a message is stored again.
+    if (run.journal) {
+        for (int i = 1; i <= count; ++i) {
+            QString uidl;
+            if (maillib::NMailPop3GetUidl(handle, i, &uidl) <= 0) {
+                run.uidls.clear();
+                break;
+            }
+            run.uidls.push_back(uidl);
+        }
+        run.noUidl = run.uidls.empty();
+        if (!run.uidls.empty())
+            run.journal->load();
+    }
+    qint64 groupMark = run.uidls.empty() ? 0 : run.journal->mark();
+    // The attachment folder is the program's own; one that went missing is
+    // made again rather than every attachment lost.
+    const bool attachmentFolderReady = ensureAttachmentFolder();
     WorkFileKeeper workFileKeeper;
     int handled = 0; // messages stored or deliberately left behind
     bool storeFailed = false;
@@ -204,32 +278,41 @@ void MailCheck::fetchAll(MailCheckResult &result)
         const QStringList whole = std::exchange(unsyncedWhole, {});
         sinceFlush.restart();
         QString wholeError;
+        const qint64 journalMark = std::exchange(groupMark, run.uidls.empty() ? 0 : run.journal->mark());
+        auto revokeGroup = [&] {
+            if (!run.uidls.empty())
+                run.journal->revokeTo(journalMark);
+        };
         if (!syncWholeMessages(whole, &wholeError)) {
-            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
-                                               "もう一度保存されることがあります。")
-                                    .arg(wholeError)
-                                    .arg(numbers.size());
-            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
+            revokeGroup();
+            run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
+                                    "もう一度保存されることがあります。")
+                         .arg(wholeError)
+                         .arg(numbers.size()));
             storeFailed = true;
             return false;
         }
         const common::StoreStatus flushed = store.flushToDisk();
         if (!flushed) {
-            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
-                                               "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
-                                               "あります。")
-                                    .arg(flushed.message())
-                                    .arg(numbers.size());
-            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
+            revokeGroup();
+            run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
+                                    "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
+                                    "あります。")
+                         .arg(flushed.message())
+                         .arg(numbers.size()));
             storeFailed = true;
             return false;
         }
+        if (!run.uidls.empty() && !run.journal->sync())
+            run.journalFailed = true;
         for (int n : numbers) {
             // A failed DELE on a live session leaves a stored message on the
-            // server, to be stored again later; a failed session ends the check.
-            if (maillib::NMailPop3DeleteMail(handle, n) < 0 && maillib::NMailPop3GetMailSize(handle, n) < 0) {
-                if (run.failure.isEmpty())
-                    run.failure = maillib::NMailGetMessage();
+            // server, for the journal to recognise later; a failed session ends the check.
+            if (maillib::NMailPop3DeleteMail(handle, n) >= 0) {
+                if (!run.uidls.empty())
+                    run.deletedUids.insert(run.uidls[size_t(n - 1)]);
+            } else if (maillib::NMailPop3GetMailSize(handle, n) < 0) {
+                run.fail(maillib::NMailGetMessage());
                 return false;
             }
         }
@@ -243,6 +326,25 @@ void MailCheck::fetchAll(MailCheckResult &result)
         run.progress.message = i;
         if (run.sinceReport.elapsed() >= ReportEveryMs)
             report();
+
+        // Stored by a check whose deletions never took effect: deleted, not stored again.
+        if (!run.uidls.empty()) {
+            const QString &uidl = run.uidls[size_t(i - 1)];
+            const JournalEntry *entry = run.journal->find(uidl);
+            if (entry && entry->size == maillib::NMailPop3GetMailSize(handle, i)
+                && recordFingerprint(store.recordBytes(entry->record).left(MailRecord::LiveOffset))
+                       == entry->recordHash) {
+                if (maillib::NMailPop3DeleteMailByUidl(handle, i, uidl) >= 0) {
+                    run.deletedUids.insert(uidl);
+                } else if (maillib::NMailPop3GetMailSize(handle, i) < 0) {
+                    run.fail(maillib::NMailGetMessage());
+                    break;
+                }
+                ++result.alreadyStored;
+                ++handled;
+                continue;
+            }
+        }
 
         // Status, size and fetch: a message not fetched whole is neither
         // stored nor deleted.
@@ -270,50 +372,64 @@ void MailCheck::fetchAll(MailCheckResult &result)
                 ++handled;
                 continue;
             }
-            run.failure = why;
+            run.fail(why);
             break;
         }
-        // The exact bytes the server sent, before anything is rewritten.
-        const QByteArray raw = maillib::detail::lastFetched().raw;
+        // The exact bytes the server sent, before anything is rewritten; a
+        // large message's are read back from the layer's temporary file.
+        const maillib::RawMessage raw = maillib::NMailPop3FetchedMessage();
 
-        const bool attachmentMark = texts.body.contains(QLatin1String("attachment"), Qt::CaseSensitive);
-        if (ExtractAttachments(texts, &workFileKeeper) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
-            run.workFileReported = true;
-            showError(QStringLiteral("添付フォルダ「%1」に作業ファイル「0.txt」を書き込めないため、添付ファイルを展開"
-                                     "できません。メールの本文は保存します。添付フォルダがあるか、書き込めるかを確かめて"
-                                     "ください。")
-                          .arg(attachmentFolderPath()));
+        ExtractionDetails extraction;
+        ExtractAttachments(texts, &workFileKeeper, &extraction);
+        if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
+            // Its attachments exist nowhere else: the message stays on the server.
+            run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
+                                             "このメールはサーバーに残しました。%4")
+                                  .arg(i)
+                                  .arg(texts.subject, attachmentFolderPath(),
+                                       attachmentFolderReady ? extraction.error
+                                                             : QStringLiteral("（添付フォルダを作れません）"));
+            ++handled;
+            continue;
         }
-        const QString tail =
-            attachmentMark ? QStringLiteral("\r\n") + text(checktext::AttachmentNotice) : QString();
+        const QString tail = attachmentNotice(extraction.writtenFiles);
         QString body = texts.body + tail;
-        if (bodyTooLongForStore(texts.body, tail)) {
-            // The store keeps the first 32000 bytes; the whole message goes
-            // beside it before the server's copy is deleted.
+        const bool tooLong = bodyTooLongForStore(texts.body, tail);
+        if (tooLong || recordLosesCharacters(texts.subject, texts.from, texts.date, texts.body)) {
+            // The record keeps what it can; the whole message goes beside it
+            // before the server's copy is deleted.
+            const WholeReason reason = tooLong ? WholeReason::TooLong : WholeReason::CharactersLost;
             QString error;
             const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error,
                                                    &unsyncedWhole);
             if (saved.isEmpty()) {
-                run.leftBehind << QStringLiteral("%1 件目のメール「%2」は長いため全文をファイルに残す必要がありますが、%3"
+                run.leftBehind << QStringLiteral("%1 件目のメール「%2」は%3ため全文をファイルに残す必要がありますが、%4"
                                                  "このメールはサーバーに残しました。")
                                       .arg(i)
-                                      .arg(texts.subject, error);
+                                      .arg(texts.subject,
+                                           tooLong ? QStringLiteral("長い")
+                                                   : QStringLiteral("受信箱では表せない文字を含む"),
+                                           error);
                 ++handled;
                 continue;
             }
-            body = cutBodyWithNotice(texts.body, tail, saved);
+            body = cutBodyWithNotice(texts.body, tail, saved, reason);
         }
         m_windows.showMessage(texts.subject, texts.from, texts.date, body);
 
         const common::StoreStatus stored =
             store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::No);
         if (!stored) {
-            run.failure = QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
-                              .arg(stored.message())
-                              .arg(i);
+            run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
+                         .arg(stored.message())
+                         .arg(i));
             storeFailed = true;
             break;
         }
+        if (!run.uidls.empty()
+            && !run.journal->append({run.uidls[size_t(i - 1)], size, store.lastWrittenNumber(),
+                                     recordFingerprint(store.lastWrittenBytes().left(MailRecord::LiveOffset))}))
+            run.journalFailed = true;
         ++result.stored;
         ++handled;
         run.progress.stored = result.stored;
@@ -332,11 +448,9 @@ void MailCheck::fetchAll(MailCheckResult &result)
     // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
     commit();
     report();
-    result.leftOnServer = count - result.stored;
-    if (!run.failure.isEmpty() && !storeFailed && count > handled) {
-        run.failure += QStringLiteral("\r\n\r\nまだ保存していない %1 件のメールはサーバーに残してあります。")
-                           .arg(count - handled);
-    }
+    result.leftOnServer = count - result.stored - result.alreadyStored;
+    if (!run.failures.isEmpty() && !storeFailed && count > handled)
+        run.fail(QStringLiteral("まだ保存していない %1 件のメールはサーバーに残してあります。").arg(count - handled));
 }
 
 } // namespace receive

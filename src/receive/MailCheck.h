@@ -56,6 +56,7 @@ struct MailCheckResult
 {
     int loginResult = 0; // messages waiting, 0, or the layer's negative code
     int stored = 0;      // messages stored in this check
+    int alreadyStored = 0; // stored by an earlier check that died before its deletions took effect; deleted now
     int leftOnServer = 0; // waiting messages that were not stored and stay on the server
     bool connected = false;
     bool stopped = false; // ended early by "中止"
@@ -79,8 +80,9 @@ public:
 
     // Asks the check to end after the message being stored (the "中止" button).
     // Asked a second time, the layer's wait is cut short at once: nothing is
-    // deleted in this session then, and the next check fetches again what
-    // this one had already stored.
+    // deleted in this session then; the next check deletes what this one had
+    // already stored without storing it again, where the server gives unique
+    // IDs (UIDL), and fetches it again otherwise.
     void requestStop();
     [[nodiscard]] bool stopRequested() const;
 
