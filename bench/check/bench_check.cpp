@@ -207,6 +207,10 @@ int runCrashTrials(int trials, int perTrial)
     QStringList delivered;
     QRandomGenerator random(20261209);
     int killedDuring = 0;
+    // Kills are spread over the time a whole check takes here: learnt from a
+    // trial that ended before its kill, and widened after each kill, as the
+    // messages left behind make the next check longer.
+    qint64 window = 2500;
     for (int t = 1; t <= trials; ++t) {
         for (int m = 1; m <= perTrial; ++m) {
             const QString subject = QStringLiteral("t%1-m%2").arg(t, 2, 10, QLatin1Char('0')).arg(m, 3, 10, QLatin1Char('0'));
@@ -218,13 +222,18 @@ int runCrashTrials(int trials, int perTrial)
                 return 1;
         }
         QProcess check;
+        QElapsedTimer ran;
         check.start(self, {QStringLiteral("--check-client"), server.address(), programFolder.path()});
         check.waitForStarted();
-        const int killAfter = int(random.bounded(2500));
+        ran.start();
+        const int killAfter = int(random.bounded(window));
         if (!check.waitForFinished(killAfter)) {
             check.kill(); // SIGKILL, to the process started here only
             check.waitForFinished(5000);
             ++killedDuring;
+            window = window * 115 / 100;
+        } else {
+            window = std::max<qint64>(200, ran.elapsed() * 13 / 10);
         }
         std::printf("trial %2d: killed after %4d ms%s, %lld left on the server\n", t, killAfter,
                     check.exitStatus() == QProcess::CrashExit ? "" : " (had already ended)",

@@ -8,17 +8,18 @@
 #include "receive/MailCheckState.h"
 #include "receive/MailLayerExtras.h"
 #include "receive/MailStore.h"
+#include "receive/StoreReceived.h"
 #include "receive/UidJournal.h"
 #include "settings/AccountSettings.h"
 #include "settings/Credentials.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,23 @@ struct MailCheck::Run
     QSet<QString> deletedUids;   // marked deleted in this session
     bool noUidl = false;         // the server offers no unique IDs
     bool journalFailed = false;  // an entry could not be written or waited for
+
+    // The fetch-and-store pass. Messages are appended without waiting for the
+    // disk and flushed in groups; only a flushed message is deleted from the
+    // server, so a crash or a full disk at any moment leaves every unflushed
+    // one there.
+    MailStore store;
+    std::optional<WorkFileKeeper> workFileKeeper;
+    bool attachmentFolderReady = false;
+    QList<int> unflushed;        // stored since the last flush, by message number
+    QStringList unsyncedWhole;   // whole messages saved since the last flush
+    qint64 groupMark = 0;        // where the group's journal entries begin
+    QElapsedTimer sinceFlush;
+    QElapsedTimer sincePump;
+    int handled = 0;             // messages stored, recognised or deliberately left behind
+    bool storeFailed = false;
+
+    [[nodiscard]] bool journalInUse() const { return !uidls.empty(); }
 
     // What the next check will do with messages stored now but left on the server.
     [[nodiscard]] QString nextCheckText() const
@@ -79,23 +97,6 @@ void showError(const QString &message)
     common::prompts().inform(message, text(checktext::ErrorTitle), common::PromptIcon::Critical);
 }
 
-// The notice that ends the body of a message whose attachments were written,
-// naming the files (the first few of many).
-QString attachmentNotice(const QStringList &writtenFiles)
-{
-    if (writtenFiles.isEmpty())
-        return {};
-    constexpr int Named = 10;
-    QStringList names;
-    for (const QString &path : writtenFiles.mid(0, Named))
-        names << QStringLiteral("「%1」").arg(QFileInfo(path).fileName());
-    QString line = QStringLiteral("\r\n") + text(checktext::AttachmentNotice) + QStringLiteral("\r\n")
-                   + names.join(QString());
-    if (writtenFiles.size() > Named)
-        line += QStringLiteral(" ほか %1 個").arg(writtenFiles.size() - Named);
-    return line;
-}
-
 } // namespace
 
 MailCheck::MailCheck(MailCheckWindows &windows) : m_windows(windows) {}
@@ -121,6 +122,15 @@ bool MailCheck::stopRequested() const
     return m_stop;
 }
 
+void MailCheck::reportProgress()
+{
+    Run &run = *m_run;
+    const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
+    run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
+    run.sinceReport.restart();
+    m_windows.showProgress(run.progress);
+}
+
 MailCheckResult MailCheck::ReceiveMail()
 {
     MailCheckResult result;
@@ -136,14 +146,8 @@ MailCheckResult MailCheck::ReceiveMail()
     m_windows.setLitterTickInterval(0);
     m_windows.checkStarted();
     layer::letUserInputThrough(true);
-    auto report = [this, &run] {
-        const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
-        run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
-        run.sinceReport.restart();
-        m_windows.showProgress(run.progress);
-    };
     run.sinceReport.start();
-    QObject::connect(&run.ticker, &QTimer::timeout, report);
+    QObject::connect(&run.ticker, &QTimer::timeout, [this] { reportProgress(); });
     run.ticker.start(100);
     m_windows.showProgress(run.progress);
 
@@ -224,100 +228,21 @@ MailCheckResult MailCheck::ReceiveMail()
 void MailCheck::fetchAll(MailCheckResult &result)
 {
     Run &run = *m_run;
-    const int handle = run.handle;
     const int count = result.loginResult;
     run.progress.messages = count;
     for (int i = 1; i <= count; ++i) {
-        const qint64 size = maillib::NMailPop3GetMailSize(handle, i);
+        const qint64 size = maillib::NMailPop3GetMailSize(run.handle, i);
         if (size > 0)
             run.progress.totalBytes += size;
     }
-    MailStore store;
-    // The unique IDs tell a message stored by a check that died before its
-    // deletions took effect; without them such a message is stored again.
-    if (run.journal) {
-        for (int i = 1; i <= count; ++i) {
-            QString uidl;
-            if (maillib::NMailPop3GetUidl(handle, i, &uidl) <= 0) {
-                run.uidls.clear();
-                break;
-            }
-            run.uidls.push_back(uidl);
-        }
-        run.noUidl = run.uidls.empty();
-        if (!run.uidls.empty())
-            run.journal->load();
-    }
-    qint64 groupMark = run.uidls.empty() ? 0 : run.journal->mark();
+    readUniqueIds(count);
     // The attachment folder is the program's own; one that went missing is
     // made again rather than every attachment lost.
-    const bool attachmentFolderReady = ensureAttachmentFolder();
-    WorkFileKeeper workFileKeeper;
-    int handled = 0; // messages stored or deliberately left behind
-    bool storeFailed = false;
+    run.attachmentFolderReady = ensureAttachmentFolder();
+    run.workFileKeeper.emplace();
+    run.sinceFlush.start();
+    run.sincePump.start();
 
-    // Messages are appended without waiting for the disk and flushed in
-    // groups; only a flushed message is deleted from the server, so a crash
-    // or a full disk at any moment leaves every unflushed one there.
-    QList<int> unflushed;
-    QStringList unsyncedWhole; // long messages saved whole since the last flush
-    QElapsedTimer sinceFlush;
-    sinceFlush.start();
-    QElapsedTimer sincePump;
-    sincePump.start();
-    auto report = [this, &run] {
-        const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
-        run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
-        run.sinceReport.restart();
-        m_windows.showProgress(run.progress);
-    };
-    auto commit = [&]() -> bool {
-        if (unflushed.isEmpty())
-            return true;
-        const QList<int> numbers = std::exchange(unflushed, {});
-        const QStringList whole = std::exchange(unsyncedWhole, {});
-        sinceFlush.restart();
-        QString wholeError;
-        const qint64 journalMark = std::exchange(groupMark, run.uidls.empty() ? 0 : run.journal->mark());
-        auto revokeGroup = [&] {
-            if (!run.uidls.empty())
-                run.journal->revokeTo(journalMark);
-        };
-        if (!syncWholeMessages(whole, &wholeError)) {
-            revokeGroup();
-            run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
-                                    "もう一度保存されることがあります。")
-                         .arg(wholeError)
-                         .arg(numbers.size()));
-            storeFailed = true;
-            return false;
-        }
-        const common::StoreStatus flushed = store.flushToDisk();
-        if (!flushed) {
-            revokeGroup();
-            run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
-                                    "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
-                                    "あります。")
-                         .arg(flushed.message())
-                         .arg(numbers.size()));
-            storeFailed = true;
-            return false;
-        }
-        if (!run.uidls.empty() && !run.journal->sync())
-            run.journalFailed = true;
-        for (int n : numbers) {
-            // A failed DELE on a live session leaves a stored message on the
-            // server, for the journal to recognise later; a failed session ends the check.
-            if (maillib::NMailPop3DeleteMail(handle, n) >= 0) {
-                if (!run.uidls.empty())
-                    run.deletedUids.insert(run.uidls[size_t(n - 1)]);
-            } else if (maillib::NMailPop3GetMailSize(handle, n) < 0) {
-                run.fail(maillib::NMailGetMessage());
-                return false;
-            }
-        }
-        return true;
-    };
     for (int i = 1; i <= count; ++i) {
         if (m_stop) {
             result.stopped = true;
@@ -325,132 +250,199 @@ void MailCheck::fetchAll(MailCheckResult &result)
         }
         run.progress.message = i;
         if (run.sinceReport.elapsed() >= ReportEveryMs)
-            report();
-
-        // Stored by a check whose deletions never took effect: deleted, not stored again.
-        if (!run.uidls.empty()) {
-            const QString &uidl = run.uidls[size_t(i - 1)];
-            const JournalEntry *entry = run.journal->find(uidl);
-            if (entry && entry->size == maillib::NMailPop3GetMailSize(handle, i)
-                && recordFingerprint(store.recordBytes(entry->record).left(MailRecord::LiveOffset))
-                       == entry->recordHash) {
-                if (maillib::NMailPop3DeleteMailByUidl(handle, i, uidl) >= 0) {
-                    run.deletedUids.insert(uidl);
-                } else if (maillib::NMailPop3GetMailSize(handle, i) < 0) {
-                    run.fail(maillib::NMailGetMessage());
-                    break;
-                }
-                ++result.alreadyStored;
-                ++handled;
-                continue;
-            }
-        }
-
-        // Status, size and fetch: a message not fetched whole is neither
-        // stored nor deleted.
-        MessageTexts texts;
-        int code = maillib::NMailPop3GetMailStatus(handle, i, &texts.subject, &texts.date, &texts.from, &texts.header);
-        const qint64 size = code < 0 ? -1 : maillib::NMailPop3GetMailSize(handle, i);
-        if (code >= 0 && size < 0)
-            code = int(size);
-        if (code >= 0)
-            code = maillib::NMailPop3GetMail(handle, i, &texts.subject, &texts.date, &texts.from, &texts.header,
-                                             &texts.body);
-        if (code < 0) {
-            const QString why = maillib::NMailGetMessage();
-            if (layer::isCancelled(code) || m_cancelled) {
-                result.stopped = true;
-                break;
-            }
-            // The server refused this one message, or the layer did: the
-            // session goes on. A session that has failed answers every
-            // call with an error at once, the size too.
-            if (layer::isMessageRefused(code) || maillib::NMailPop3GetMailSize(handle, i) >= 0) {
-                run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
-                                      .arg(i)
-                                      .arg(why);
-                ++handled;
-                continue;
-            }
-            run.fail(why);
-            break;
-        }
-        // The exact bytes the server sent, before anything is rewritten; a
-        // large message's are read back from the layer's temporary file.
-        const maillib::RawMessage raw = maillib::NMailPop3FetchedMessage();
-
-        ExtractionDetails extraction;
-        ExtractAttachments(texts, &workFileKeeper, &extraction);
-        if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
-            // Its attachments exist nowhere else: the message stays on the server.
-            run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
-                                             "このメールはサーバーに残しました。%4")
-                                  .arg(i)
-                                  .arg(texts.subject, attachmentFolderPath(),
-                                       attachmentFolderReady ? extraction.error
-                                                             : QStringLiteral("（添付フォルダを作れません）"));
-            ++handled;
+            reportProgress();
+        const Step step = deleteIfAlreadyStored(i, result);
+        if (step == Step::Next)
             continue;
-        }
-        const QString tail = attachmentNotice(extraction.writtenFiles);
-        QString body = texts.body + tail;
-        const bool tooLong = bodyTooLongForStore(texts.body, tail);
-        if (tooLong || recordLosesCharacters(texts.subject, texts.from, texts.date, texts.body)) {
-            // The record keeps what it can; the whole message goes beside it
-            // before the server's copy is deleted.
-            const WholeReason reason = tooLong ? WholeReason::TooLong : WholeReason::CharactersLost;
-            QString error;
-            const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error,
-                                                   &unsyncedWhole);
-            if (saved.isEmpty()) {
-                run.leftBehind << QStringLiteral("%1 件目のメール「%2」は%3ため全文をファイルに残す必要がありますが、%4"
-                                                 "このメールはサーバーに残しました。")
-                                      .arg(i)
-                                      .arg(texts.subject,
-                                           tooLong ? QStringLiteral("長い")
-                                                   : QStringLiteral("受信箱では表せない文字を含む"),
-                                           error);
-                ++handled;
-                continue;
-            }
-            body = cutBodyWithNotice(texts.body, tail, saved, reason);
-        }
-        m_windows.showMessage(texts.subject, texts.from, texts.date, body);
-
-        const common::StoreStatus stored =
-            store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::No);
-        if (!stored) {
-            run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
-                         .arg(stored.message())
-                         .arg(i));
-            storeFailed = true;
-            break;
-        }
-        if (!run.uidls.empty()
-            && !run.journal->append({run.uidls[size_t(i - 1)], size, store.lastWrittenNumber(),
-                                     recordFingerprint(store.lastWrittenBytes().left(MailRecord::LiveOffset))}))
-            run.journalFailed = true;
-        ++result.stored;
-        ++handled;
-        run.progress.stored = result.stored;
-        run.finishedBytes += qMax<qint64>(0, size);
-
-        unflushed << i;
-        if ((unflushed.size() >= FlushEvery || sinceFlush.elapsed() >= FlushAfterMs) && !commit())
+        if (step == Step::End || !fetchAndStoreOne(i, result))
             break;
         // The layer's waits turn the event loop too; between them, often
         // enough for the scene's passes and the progress display.
-        if (sincePump.elapsed() >= PumpEveryMs) {
+        if (run.sincePump.elapsed() >= PumpEveryMs) {
             m_windows.letEventsThrough();
-            sincePump.restart();
+            run.sincePump.restart();
         }
     }
     // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
-    commit();
-    report();
+    commitGroup();
+    reportProgress();
     result.leftOnServer = count - result.stored - result.alreadyStored;
-    if (!run.failures.isEmpty() && !storeFailed && count > handled)
-        run.fail(QStringLiteral("まだ保存していない %1 件のメールはサーバーに残してあります。").arg(count - handled));
+    if (!run.failures.isEmpty() && !run.storeFailed && count > run.handled)
+        run.fail(QStringLiteral("まだ保存していない %1 件のメールはサーバーに残してあります。").arg(count - run.handled));
+}
+
+void MailCheck::readUniqueIds(int count)
+{
+    // The unique IDs tell a message stored by a check that died before its
+    // deletions took effect; without them such a message is stored again.
+    Run &run = *m_run;
+    if (!run.journal)
+        return;
+    for (int i = 1; i <= count; ++i) {
+        QString uidl;
+        if (maillib::NMailPop3GetUidl(run.handle, i, &uidl) <= 0) {
+            run.uidls.clear();
+            break;
+        }
+        run.uidls.push_back(uidl);
+    }
+    run.noUidl = run.uidls.empty();
+    if (run.journalInUse()) {
+        run.journal->load();
+        run.groupMark = run.journal->mark();
+    }
+}
+
+MailCheck::Step MailCheck::deleteIfAlreadyStored(int number, MailCheckResult &result)
+{
+    // Stored by a check whose deletions never took effect: deleted, not stored again.
+    Run &run = *m_run;
+    if (!run.journalInUse())
+        return Step::Fetch;
+    const QString &uidl = run.uidls[size_t(number - 1)];
+    const JournalEntry *entry = run.journal->find(uidl);
+    if (!entry || entry->size != maillib::NMailPop3GetMailSize(run.handle, number)
+        || recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) != entry->recordHash)
+        return Step::Fetch;
+    if (maillib::NMailPop3DeleteMailByUidl(run.handle, number, uidl) >= 0) {
+        run.deletedUids.insert(uidl);
+    } else if (maillib::NMailPop3GetMailSize(run.handle, number) < 0) {
+        run.fail(maillib::NMailGetMessage());
+        return Step::End;
+    }
+    ++result.alreadyStored;
+    ++run.handled;
+    return Step::Next;
+}
+
+MailCheck::Step MailCheck::fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result)
+{
+    // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
+    Run &run = *m_run;
+    int code = maillib::NMailPop3GetMailStatus(run.handle, number, &texts->subject, &texts->date, &texts->from,
+                                               &texts->header);
+    *size = code < 0 ? -1 : maillib::NMailPop3GetMailSize(run.handle, number);
+    if (code >= 0 && *size < 0)
+        code = int(*size);
+    if (code >= 0)
+        code = maillib::NMailPop3GetMail(run.handle, number, &texts->subject, &texts->date, &texts->from,
+                                         &texts->header, &texts->body);
+    if (code >= 0)
+        return Step::Fetch;
+    const QString why = maillib::NMailGetMessage();
+    if (layer::isCancelled(code) || m_cancelled) {
+        result.stopped = true;
+        return Step::End;
+    }
+    // The server refused this one message, or the layer did: the session
+    // goes on. A session that has failed answers every call with an error
+    // at once, the size too.
+    if (layer::isMessageRefused(code) || maillib::NMailPop3GetMailSize(run.handle, number) >= 0) {
+        run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
+                              .arg(number)
+                              .arg(why);
+        ++run.handled;
+        return Step::Next;
+    }
+    run.fail(why);
+    return Step::End;
+}
+
+bool MailCheck::fetchAndStoreOne(int number, MailCheckResult &result)
+{
+    Run &run = *m_run;
+    MessageTexts texts;
+    qint64 size = 0;
+    const Step fetched = fetchOne(number, &texts, &size, result);
+    if (fetched != Step::Fetch)
+        return fetched == Step::Next;
+    // The exact bytes the server sent, before anything is rewritten; a
+    // large message's are read back from the layer's temporary file.
+    const maillib::RawMessage raw = maillib::NMailPop3FetchedMessage();
+
+    ExtractionDetails extraction;
+    ExtractAttachments(texts, &*run.workFileKeeper, &extraction);
+    if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
+        // Its attachments exist nowhere else: the message stays on the server.
+        run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
+                                         "このメールはサーバーに残しました。%4")
+                              .arg(number)
+                              .arg(texts.subject, attachmentFolderPath(),
+                                   run.attachmentFolderReady ? extraction.error
+                                                             : QStringLiteral("（添付フォルダを作れません）"));
+        ++run.handled;
+        return true;
+    }
+    StoredMail stored = prepareReceivedMail(texts, extraction.writtenFiles, raw, &run.unsyncedWhole);
+    if (stored.outcome == StoredMail::Outcome::KeptOnServer) {
+        run.leftBehind << QStringLiteral("%1 件目の%2このメールはサーバーに残しました。").arg(number).arg(stored.reason);
+        ++run.handled;
+        return true;
+    }
+    m_windows.showMessage(stored.subject, stored.from, stored.date, stored.body);
+    appendReceivedMail(run.store, stored);
+    if (stored.outcome == StoredMail::Outcome::StoreFailed) {
+        run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
+                     .arg(stored.reason)
+                     .arg(number));
+        run.storeFailed = true;
+        return false;
+    }
+    if (run.journalInUse()
+        && !run.journal->append({run.uidls[size_t(number - 1)], size, stored.record, stored.recordFingerprint}))
+        run.journalFailed = true;
+    ++result.stored;
+    ++run.handled;
+    run.progress.stored = result.stored;
+    run.finishedBytes += qMax<qint64>(0, size);
+
+    run.unflushed << number;
+    if (run.unflushed.size() >= FlushEvery || run.sinceFlush.elapsed() >= FlushAfterMs)
+        return commitGroup();
+    return true;
+}
+
+bool MailCheck::commitGroup()
+{
+    Run &run = *m_run;
+    if (run.unflushed.isEmpty())
+        return true;
+    const QList<int> numbers = std::exchange(run.unflushed, {});
+    const QStringList whole = std::exchange(run.unsyncedWhole, {});
+    const qint64 journalMark = std::exchange(run.groupMark, run.journalInUse() ? run.journal->mark() : 0);
+    run.sinceFlush.restart();
+    auto notKept = [&](const QString &why, const QString &how) {
+        // The group's journal entries go too: its messages are stored again later.
+        if (run.journalInUse())
+            run.journal->revokeTo(journalMark);
+        run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、%3サーバーにも残しました。次の受信で"
+                                "もう一度保存されることがあります。")
+                     .arg(why)
+                     .arg(numbers.size())
+                     .arg(how));
+        run.storeFailed = true;
+        return false;
+    };
+    QString wholeError;
+    if (!syncWholeMessages(whole, &wholeError))
+        return notKept(wholeError, QString());
+    const common::StoreStatus flushed = run.store.flushToDisk();
+    if (!flushed)
+        return notKept(flushed.message(), QStringLiteral("ディスクに確実に書き込めたか分からないため、"));
+    if (run.journalInUse() && !run.journal->sync())
+        run.journalFailed = true;
+    for (int n : numbers) {
+        // A failed DELE on a live session leaves a stored message on the
+        // server, for the journal to recognise later; a failed session ends the check.
+        if (maillib::NMailPop3DeleteMail(run.handle, n) >= 0) {
+            if (run.journalInUse())
+                run.deletedUids.insert(run.uidls[size_t(n - 1)]);
+        } else if (maillib::NMailPop3GetMailSize(run.handle, n) < 0) {
+            run.fail(maillib::NMailGetMessage());
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace receive

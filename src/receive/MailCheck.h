@@ -6,6 +6,8 @@
 
 namespace receive {
 
+struct MessageTexts;
+
 // Where a check stands, for the progress display.
 struct MailCheckProgress
 {
@@ -88,7 +90,21 @@ public:
 
 private:
     struct Run;
+    // What comes of one step with one message.
+    enum class Step {
+        Fetch, // go on with it
+        Next,  // done with it (deleted or left on the server); on to the next
+        End,   // the check ends
+    };
     void fetchAll(MailCheckResult &result);
+    void readUniqueIds(int count);
+    Step deleteIfAlreadyStored(int number, MailCheckResult &result);
+    Step fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result);
+    // False when the check ends.
+    bool fetchAndStoreOne(int number, MailCheckResult &result);
+    // Flushes what was stored since the last group and deletes it from the server.
+    bool commitGroup();
+    void reportProgress();
     MailCheckWindows &m_windows;
     Run *m_run = nullptr;
     bool m_stop = false;
