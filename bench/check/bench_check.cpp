@@ -195,7 +195,7 @@ bool refill(testsupport::DovecotServer &server, const QList<QByteArray> &message
 // check started and killed (SIGKILL) at a random moment; then one check runs
 // to its end. Every message delivered is then looked for in the store and on
 // the server: none may be missing; duplicates are counted.
-int runCrashTrials(int trials, int perTrial)
+int runCrashTrials(int trials, int perTrial, bool withJournal)
 {
     testsupport::DovecotServer server;
     if (!server.start()) {
@@ -203,6 +203,9 @@ int runCrashTrials(int trials, int perTrial)
         return 1;
     }
     QTemporaryDir programFolder;
+    // Without the journal (a folder where its file would go), for comparison.
+    if (!withJournal)
+        QDir(programFolder.path()).mkpath(QStringLiteral("★MailData/krxdata2.uidl"));
     const QString self = QCoreApplication::applicationFilePath();
     QStringList delivered;
     QRandomGenerator random(20261209);
@@ -285,7 +288,8 @@ int main(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     if (args.value(0) == QStringLiteral("--crash-trials"))
-        return runCrashTrials(args.value(1, QStringLiteral("50")).toInt(), args.value(2, QStringLiteral("100")).toInt());
+        return runCrashTrials(args.value(1, QStringLiteral("50")).toInt(), args.value(2, QStringLiteral("100")).toInt(),
+                              args.value(3) != QStringLiteral("--no-journal"));
     const int count = args.value(0, QStringLiteral("1000")).toInt();
     const int rounds = std::max(1, args.value(1, QStringLiteral("3")).toInt());
     testsupport::DovecotServer server;

@@ -128,7 +128,7 @@ bool UidJournal::openForAppend()
 {
     if (m_fd >= 0)
         return true;
-    m_fd = createFile(path(), O_RDWR);
+    m_fd = createFile(path(), O_RDWR | O_APPEND);
     if (m_fd < 0)
         return false;
     const off_t end = ::lseek(m_fd, 0, SEEK_END);
