@@ -139,9 +139,15 @@ private:
 // being built.
 constexpr qsizetype TableFrom = 256;
 
-QByteArray toCp932ByTable(const QString &text)
+const EncodeTable *encodeTable()
 {
     static const auto table = std::make_unique<const EncodeTable>();
+    return table.get();
+}
+
+QByteArray toCp932ByTable(const QString &text)
+{
+    const EncodeTable *table = encodeTable();
     QByteArray out(text.size() * 2, Qt::Uninitialized);
     char *o = out.data();
     const auto *u = reinterpret_cast<const char16_t *>(text.utf16());
@@ -174,6 +180,24 @@ QByteArray toCp932ByTable(const QString &text)
 }
 
 } // namespace
+
+bool cp932CanHold(const QString &text)
+{
+    const auto *u = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && u[i] < 0x80)
+        ++i;
+    if (i == n)
+        return true;
+    const EncodeTable *table = encodeTable();
+    for (; i < n; ++i) {
+        const char16_t c = u[i];
+        if (c >= 0x80 && (QChar::isSurrogate(c) || table->code(c) == EncodeTable::Unmapped))
+            return false;
+    }
+    return true;
+}
 
 QByteArray toCp932(const QString &text)
 {

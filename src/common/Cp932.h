@@ -10,6 +10,10 @@ namespace common {
 // Encodes text as CP932. A character CP932 cannot hold becomes "?".
 [[nodiscard]] QByteArray toCp932(const QString &text);
 
+// True when CP932 has a form for every character of text, so that nothing
+// of it would become "?".
+[[nodiscard]] bool cp932CanHold(const QString &text);
+
 // Decodes CP932 bytes. A byte sequence that is not CP932 becomes U+FFFD.
 [[nodiscard]] QString fromCp932(const QByteArray &bytes);
 

@@ -285,6 +285,23 @@ bool ParsedMail::parseFromDisk(const QByteArray &raw)
     return true;
 }
 
+qint64 ParsedMail::readKept(qint64 offset, char *into, qint64 length) const
+{
+    if (m_file < 0 || offset < 0 || length < 0)
+        return -1;
+    length = qMin(length, keptSize() - offset);
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(m_file, into + done, size_t(length - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return -1;
+        done += n;
+    }
+    return qMax<qint64>(0, done);
+}
+
 QString ParsedMail::bodyText() const
 {
     if (m_file < 0)

@@ -54,6 +54,10 @@ public:
     QString bodyText() const;
     // True when the message's bytes were let go and it is read from a file.
     bool keptOnDisk() const { return m_file >= 0; }
+    // For a message kept on disk: its size, and up to length of its bytes
+    // from offset read back from the file (the number read, -1 on an error).
+    qint64 keptSize() const { return m_file >= 0 ? m_bodyOffset + m_bodySize : 0; }
+    qint64 readKept(qint64 offset, char *into, qint64 length) const;
 
     // The raw value of the first top-level header field called name, unfolded.
     QByteArray headerValue(const QByteArray &name) const;

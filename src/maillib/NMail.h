@@ -69,10 +69,49 @@ qint64 NMailPop3GetMailSize(int handle, int number);
 int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QString *from, QString *header,
                      QString *body);
 
+namespace detail {
+class DecodedMessage;
+}
+
+// The exact bytes of a received message, as the server sent them (dot-stuffing
+// undone), wherever the layer keeps them: in memory, or for a large message in
+// its temporary file. Holding one keeps the bytes readable.
+class RawMessage
+{
+public:
+    RawMessage() = default;
+    explicit RawMessage(QByteArray bytes);
+    explicit RawMessage(std::shared_ptr<const detail::DecodedMessage> message);
+
+    [[nodiscard]] qint64 size() const;
+    // Copies up to length bytes from offset into into: the number copied, 0
+    // at the end, -1 when the bytes cannot be read.
+    [[nodiscard]] qint64 read(qint64 offset, char *into, qint64 length) const;
+    // All of it at once (tests, small messages); empty when unreadable.
+    [[nodiscard]] QByteArray bytes() const;
+
+private:
+    QByteArray m_bytes;
+    std::shared_ptr<const detail::DecodedMessage> m_message;
+};
+
+// The bytes of the message last fetched by NMailPop3GetMail; empty before the
+// first fetch.
+[[nodiscard]] RawMessage NMailPop3FetchedMessage();
+
 // Marks message number deleted; it is gone once NMailPop3Close has been answered.
 // A message not fetched whole by NMailPop3GetMail or NMailPop3GetMailStatus in
 // this session is not deleted (NMailErrorBadArgument). Returns 1 or a negative code.
 int NMailPop3DeleteMail(int handle, int number);
+
+// The unique ID (UIDL) of message number: 1 with uidl filled, 0 when the
+// server offers no unique IDs, or a negative code.
+int NMailPop3GetUidl(int handle, int number, QString *uidl);
+
+// Marks message number deleted without it having been fetched in this
+// session, when its unique ID is uidl (a message stored by an earlier session
+// whose deletion was never confirmed). Returns 1 or a negative code.
+int NMailPop3DeleteMailByUidl(int handle, int number, const QString &uidl);
 
 // Ends the session with QUIT (committing the deletions) and frees the handle.
 // Returns 1 when the server acknowledged QUIT; a negative code means nothing
@@ -90,8 +129,10 @@ qint64 NMailPop3ReceivedBytes(int handle);
 // text part). Returns 1 when attachments were written, 0 when there were none,
 // -5 when a file cannot be created, -6 for a split message whose parts are not
 // all present.
+// writtenFiles, when given, receives the full paths of the files written.
 int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
-                             const QString &folder, const QString &workFilePath, const QString &messageText);
+                             const QString &folder, const QString &workFilePath, const QString &messageText,
+                             QStringList *writtenFiles = nullptr);
 void NMailAttachmentFileClose();
 
 // Sends one message to one recipient from sender. attachments are file paths

@@ -5,7 +5,8 @@
 namespace maillib {
 
 int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
-                             const QString &folder, const QString &workFilePath, const QString &messageText)
+                             const QString &folder, const QString &workFilePath, const QString &messageText,
+                             QStringList *writtenFiles)
 {
     Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
     const detail::LastFetched &last = detail::lastFetched();
@@ -28,6 +29,8 @@ int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QSt
         message = std::make_shared<const detail::DecodedMessage>(text.toUtf8());
     }
     const ExtractionResult result = detail::extractParsed(message->parsed(), message->mail(), folder);
+    if (writtenFiles)
+        *writtenFiles = result.writtenFiles;
     if (result.code < 0)
         detail::setLastError(result.error);
     if (result.code == NMailErrorSplitIncomplete)

@@ -4,6 +4,7 @@
 #include "maillib/Pop3Registry.h"
 #include "maillib/Pop3Session.h"
 
+#include <cstring>
 #include <utility>
 
 namespace maillib {
@@ -130,6 +131,55 @@ void fillFields(const DecodedMail &mail, QString *subject, QString *date, QStrin
 
 } // namespace
 
+RawMessage::RawMessage(QByteArray bytes)
+    : m_bytes(std::move(bytes))
+{
+}
+
+RawMessage::RawMessage(std::shared_ptr<const detail::DecodedMessage> message)
+    : m_message(std::move(message))
+{
+    // A message held in memory is shared, not copied; only one kept on disk
+    // needs its parse, and with it the file, kept alive.
+    if (m_message && !m_message->parsed().keptOnDisk()) {
+        m_bytes = m_message->raw();
+        m_message.reset();
+    }
+}
+
+qint64 RawMessage::size() const
+{
+    return m_message ? m_message->parsed().keptSize() : m_bytes.size();
+}
+
+qint64 RawMessage::read(qint64 offset, char *into, qint64 length) const
+{
+    if (m_message)
+        return m_message->parsed().readKept(offset, into, length);
+    if (offset < 0 || length < 0)
+        return -1;
+    const qint64 n = qBound<qint64>(0, m_bytes.size() - offset, length);
+    if (n > 0)
+        std::memcpy(into, m_bytes.constData() + offset, size_t(n));
+    return n;
+}
+
+QByteArray RawMessage::bytes() const
+{
+    if (!m_message)
+        return m_bytes;
+    QByteArray all(size(), Qt::Uninitialized);
+    return read(0, all.data(), all.size()) == all.size() ? all : QByteArray();
+}
+
+RawMessage NMailPop3FetchedMessage()
+{
+    const detail::LastFetched &last = detail::lastFetched();
+    if (!last.raw.isEmpty() || !last.decoded)
+        return RawMessage(last.raw);
+    return RawMessage(last.decoded);
+}
+
 int NMailPop3Connect(const QString &server)
 {
     BusyGuard guard;
@@ -214,6 +264,42 @@ int NMailPop3DeleteMail(int handle, int number)
         if (number >= 1 && number <= session.messageCount() && !session.wasRetrieved(number)) {
             detail::setLastError(
                 QStringLiteral("メール番号 %1 はまだ受信していないため、サーバーから削除しませんでした。").arg(number));
+            return NMailErrorBadArgument;
+        }
+        if (!session.markDeleted(number))
+            return failure(session);
+        return 1;
+    });
+}
+
+int NMailPop3GetUidl(int handle, int number, QString *uidl)
+{
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        std::vector<QByteArray> ids;
+        if (!session.uniqueIds(&ids))
+            return failure(session);
+        if (ids.empty())
+            return 0;
+        if (number < 1 || number > int(ids.size())) {
+            detail::setLastError(QStringLiteral("メール番号 %1 はありません。").arg(number));
+            return NMailErrorBadArgument;
+        }
+        if (uidl)
+            *uidl = QString::fromLatin1(ids[size_t(number - 1)]);
+        return 1;
+    });
+}
+
+int NMailPop3DeleteMailByUidl(int handle, int number, const QString &uidl)
+{
+    return withSession(handle, [&](Pop3Session &session) -> int {
+        std::vector<QByteArray> ids;
+        if (!session.uniqueIds(&ids))
+            return failure(session);
+        if (uidl.isEmpty() || number < 1 || number > int(ids.size())
+            || QString::fromLatin1(ids[size_t(number - 1)]) != uidl) {
+            detail::setLastError(
+                QStringLiteral("メール番号 %1 は指定のメールではないため、サーバーから削除しませんでした。").arg(number));
             return NMailErrorBadArgument;
         }
         if (!session.markDeleted(number))

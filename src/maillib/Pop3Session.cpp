@@ -22,6 +22,7 @@ enum CommandKind {
     Retr,
     Stls,
     Quit,
+    Uidl,
 };
 
 // Longest status line accepted; anything longer is not a POP3 server.
@@ -319,6 +320,51 @@ bool Pop3Session::login(const QString &user, const QString &password, Pop3Login 
     return true;
 }
 
+bool Pop3Session::uniqueIds(std::vector<QByteArray> *ids)
+{
+    ids->clear();
+    if (!m_uidsAsked) {
+        if (m_state != State::Transaction) {
+            refuse(NMailErrorBadArgument, QStringLiteral("POP3 サーバーにログインしていません。"));
+            return false;
+        }
+        // Asked once, before any message: the numbers are those of the login.
+        if (!drain())
+            return false;
+        CommandPtr uidl = send("UIDL", Uidl);
+        if (!waitFor(uidl))
+            return false;
+        m_uidsAsked = true;
+        std::vector<QByteArray> found(static_cast<size_t>(m_count));
+        int listed = 0;
+        bool consistent = uidl->ok;
+        for (const QByteArray &line : uidl->data.split('\n')) {
+            const QByteArray trimmed = line.trimmed();
+            if (!consistent || trimmed.isEmpty())
+                continue;
+            const QList<QByteArray> words = trimmed.split(' ');
+            bool numberOk = false;
+            const int number = words.value(0).toInt(&numberOk);
+            const QByteArray id = words.value(1);
+            // RFC 1939: 1 to 70 characters from 0x21 to 0x7E.
+            bool idOk = words.size() == 2 && !id.isEmpty() && id.size() <= 70;
+            for (char c : id)
+                idOk = idOk && c >= 0x21 && c <= 0x7e;
+            if (!numberOk || number < 1 || number > m_count || !idOk || !found[number - 1].isEmpty()) {
+                consistent = false;
+                continue;
+            }
+            found[number - 1] = id;
+            ++listed;
+        }
+        // A listing that does not cover every message is not relied on.
+        if (consistent && listed == m_count)
+            m_uids = std::move(found);
+    }
+    *ids = m_uids;
+    return true;
+}
+
 bool Pop3Session::checkNumber(int number)
 {
     if (m_state == State::Failed)
@@ -503,7 +549,7 @@ bool Pop3Session::waitFor(const CommandPtr &command)
                          command->status));
         return false;
     }
-    if (!command->ok && command->kind != Capa) {
+    if (!command->ok && command->kind != Capa && command->kind != Uidl) {
         // finishStatus() has already ended the session; this is its report.
         return false;
     }
@@ -669,7 +715,8 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
     command.status = line;
     if (line.startsWith("+OK")) {
         command.ok = true;
-        const bool multiLine = command.kind == MultiLine || command.kind == Capa || command.kind == Retr;
+        const bool multiLine =
+            command.kind == MultiLine || command.kind == Capa || command.kind == Retr || command.kind == Uidl;
         if (!multiLine) {
             command.done = true;
         } else if (command.kind == Retr) {
@@ -687,8 +734,8 @@ bool Pop3Session::finishStatus(Command &command, const QByteArray &line)
         return false;
     }
     command.done = true;
-    // CAPA may be unknown; a refused message is reported to whoever asks for it.
-    if (command.kind == Capa || command.kind == Retr)
+    // CAPA and UIDL may be unknown; a refused message is reported to whoever asks for it.
+    if (command.kind == Capa || command.kind == Uidl || command.kind == Retr)
         return true;
 
     QString text;

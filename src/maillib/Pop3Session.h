@@ -80,6 +80,9 @@ public:
     // The message exactly as stored on the server: CRLF line ends, dot-stuffing undone.
     [[nodiscard]] bool retrieve(int number, QByteArray *message);
     [[nodiscard]] bool wasRetrieved(int number) const { return m_retrieved.contains(number); }
+    // The unique IDs of the messages (UIDL), by number from 1, asked for once;
+    // empty when the server offers none. False only when the session failed.
+    [[nodiscard]] bool uniqueIds(std::vector<QByteArray> *ids);
     // Marks a message deleted; it is gone only once quit() succeeded.
     [[nodiscard]] bool markDeleted(int number);
     // Waits for every outstanding reply, then sends QUIT. True when the
@@ -152,6 +155,8 @@ private:
     std::vector<qint64> m_sizes;
     QSet<int> m_retrieved;
     QSet<int> m_deleted;
+    std::vector<QByteArray> m_uids;
+    bool m_uidsAsked = false;
 
     int m_errorCode = 0;
     QString m_errorText;

@@ -6,7 +6,9 @@
 #include "common/TextHelpers.h"
 #include "maillib/NMail.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -55,8 +57,19 @@ QString attachmentFolderPath()
         + QLatin1Char('/');
 }
 
+QString workFilePath()
+{
+    return common::ProgramFolder::dataFile(QLatin1String(WorkFileName));
+}
+
+bool ensureAttachmentFolder()
+{
+    const QString folder = attachmentFolderPath();
+    return QFileInfo(folder).isDir() || QDir().mkpath(folder);
+}
+
 WorkFileKeeper::WorkFileKeeper()
-    : m_path(QFile::encodeName(common::ProgramFolder::file(QStringLiteral("/") + QLatin1String(KeptWorkFileName))))
+    : m_path(QFile::encodeName(common::ProgramFolder::dataFile(QLatin1String(KeptWorkFileName))))
 {
     ::unlink(m_path.constData());
 }
@@ -68,7 +81,7 @@ WorkFileKeeper::~WorkFileKeeper()
 
 void WorkFileKeeper::lend(const QString &workFile)
 {
-    // Fails harmlessly when nothing is kept yet or "0.txt" is already there;
+    // Fails harmlessly when nothing is kept yet or the work file is already there;
     // the work file is then opened as usual.
     if (m_kept)
         ::link(m_path.constData(), QFile::encodeName(workFile).constData());
@@ -85,10 +98,13 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts)
     return ExtractAttachments(texts, nullptr);
 }
 
-ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper)
+ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper, ExtractionDetails *details)
 {
+    ExtractionDetails ignored;
+    ExtractionDetails &out = details ? *details : ignored;
+    out = ExtractionDetails();
     const QString folder = attachmentFolderPath();
-    const QString workFile = folder + QLatin1String(WorkFileName);
+    const QString workFile = workFilePath();
     const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n") + common::CutAtNul(texts.body)
                             + QLatin1String("\r\n");
 
@@ -104,25 +120,27 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
 
     const qint16 result = qint16(maillib::NMailAttachmentFileFirst(&texts.subject, &texts.date, &texts.from,
                                                                    &texts.header, &texts.body, folder, workFile,
-                                                                   messageText));
+                                                                   messageText, &out.writtenFiles));
     maillib::NMailAttachmentFileClose();
     if (keeper && workFileOk)
         keeper->keep(workFile);
     QFile::remove(workFile);
+    out.workFileFailed = !workFileOk;
 
     if (result == maillib::NMailErrorSplitIncomplete) {
         common::prompts().inform(QStringLiteral("分割されたメールが全て揃っていません"));
-        return ExtractionOutcome::SplitIncomplete;
-    }
-    // A folder that cannot take the work file cannot take attachments either;
-    // the caller says so once, instead of a box for every such message.
-    if (!workFileOk)
-        return ExtractionOutcome::WorkFileFailed;
-    if (result == maillib::NMailErrorAttachmentOpen) {
+        out.outcome = ExtractionOutcome::SplitIncomplete;
+    } else if (result == maillib::NMailErrorAttachmentOpen) {
+        out.error = maillib::NMailGetMessage();
         common::prompts().inform(QStringLiteral("添付ファイルをオープンできません"));
-        return ExtractionOutcome::AttachmentOpen;
+        out.outcome = ExtractionOutcome::AttachmentOpen;
+    } else if (!workFileOk) {
+        // The caller says so once, instead of a box for every such message.
+        out.outcome = ExtractionOutcome::WorkFileFailed;
+    } else {
+        out.outcome = result == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
     }
-    return result == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
+    return out.outcome;
 }
 
 } // namespace receive

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace receive {
 
@@ -22,29 +23,45 @@ enum class ExtractionOutcome {
     NothingToExtract, // the layer found nothing to write
     AttachmentOpen,   // an attachment file could not be opened (-5); the box was shown
     SplitIncomplete,  // a piece of a split message (-6); the box was shown
-    WorkFileFailed,   // "0.txt" could not be written or read; the message was still handed over
+    WorkFileFailed,   // the work file could not be written or read; the message was still handed over
 };
 
-inline constexpr char WorkFileName[] = "0.txt";
+// What one extraction wrote, for the caller's notice and reports.
+struct ExtractionDetails
+{
+    ExtractionOutcome outcome = ExtractionOutcome::NothingToExtract;
+    QStringList writtenFiles;   // full paths of the files the layer wrote
+    QString error;              // the layer's reason when attachments could not be written
+    bool workFileFailed = false; // the work file could not be written or read
+};
+
+// The check's work file: the program's own, in the data folder, where no
+// attachment is written and no name of the user's is taken.
+inline constexpr char WorkFileName[] = "KRXRECV.TMP";
+[[nodiscard]] QString workFilePath();
 
 // The attachment folder "添付フォルダ" beside the data folder, with a closing separator.
 [[nodiscard]] QString attachmentFolderPath();
 
+// Creates the attachment folder when it is missing; false when it still is not there.
+[[nodiscard]] bool ensureAttachmentFolder();
+
 // Hands one message to the mail layer, which writes its attachments into the
-// attachment folder: the header and body go through the work file "0.txt"
-// (CP932; a line ends at CR LF or a lone CR, every line comes back ended by
-// CR LF, and the text ends with one NUL), the layer's two known failures are
-// reported in message boxes, and "0.txt" is removed again. Nothing else in
-// the folder is touched. When the work file cannot be written or read the
-// message text is built in memory instead and WorkFileFailed returned; the
-// caller reports that once.
+// attachment folder: the header and body go through the work file (CP932; a
+// line ends at CR LF or a lone CR, every line comes back ended by CR LF, and
+// the text ends with one NUL), the layer's two known failures are reported in
+// message boxes, and the work file is removed again. Nothing in the
+// attachment folder is touched but the files the layer writes. When the work
+// file cannot be written or read the message text is built in memory instead
+// and WorkFileFailed returned; the layer works from the bytes it received
+// either way, so nothing is lost by it.
 ExtractionOutcome ExtractAttachments(MessageTexts &texts);
 
 // Keeps the work file's inode between the messages of one check, under a
-// second name in the program folder: "0.txt" is then linked to it again for
+// second name in the data folder: the work file is then linked to it again for
 // the next message instead of being created anew, which on some file systems
-// costs milliseconds once many files were deleted in the last seconds. "0.txt"
-// still exists only while a message is handled; the second name is removed
+// costs milliseconds once many files were deleted in the last seconds. The work
+// file still exists only while a message is handled; the second name is removed
 // when the keeper goes, and one left by a crash when the next keeper starts.
 // Where linking fails (another file system, no links) the work file is simply
 // created for every message.
@@ -66,9 +83,11 @@ private:
     bool m_kept = false;
 };
 
-inline constexpr char KeptWorkFileName[] = "0.txt.keep";
+inline constexpr char KeptWorkFileName[] = "KRXRECV.KEEP";
 
-// As above, reusing the keeper's inode for "0.txt".
-ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper);
+// As above, reusing the keeper's inode for the work file, and telling what
+// was written (details may be null).
+ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper,
+                                     ExtractionDetails *details = nullptr);
 
 } // namespace receive

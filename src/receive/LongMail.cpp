@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace receive {
@@ -20,31 +22,70 @@ qsizetype cp932Length(const QString &text)
     return common::toCp932(text).size();
 }
 
-// Writes raw to path, which must not exist yet, and waits until it is on the disk.
-bool writeNew(const QString &path, const QByteArray &raw, bool wait, bool *nameTaken, int *err)
+constexpr qint64 Piece = qint64(1) << 20;
+
+bool writeAll(int fd, const char *data, qint64 length)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd, data + done, size_t(length - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool readAll(int fd, char *into, qint64 length, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, into + done, size_t(length - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Writes raw to path, which must not exist yet, a piece at a time, and reads
+// the file back to make sure it holds exactly those bytes; with wait, also
+// waits until it is on the disk. A file that does not hold them is removed.
+bool writeNew(const QString &path, const maillib::RawMessage &raw, bool wait, bool *nameTaken, int *err)
 {
     *nameTaken = false;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *nameTaken = errno == EEXIST;
         *err = errno;
         return false;
     }
-    qsizetype done = 0;
+    const qint64 size = raw.size();
+    QByteArray piece(qMin(size, Piece), Qt::Uninitialized);
+    QByteArray back(piece.size(), Qt::Uninitialized);
     bool ok = true;
-    while (done < raw.size()) {
-        const ssize_t n = ::write(fd, raw.constData() + done, size_t(raw.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += n;
+    *err = 0;
+    for (qint64 at = 0; ok && at < size; at += piece.size()) {
+        const qint64 n = qMin<qint64>(piece.size(), size - at);
+        ok = raw.read(at, piece.data(), n) == n && writeAll(fd, piece.constData(), n);
     }
-    if (ok && wait && ::fsync(fd) != 0)
+    if (!ok)
+        *err = errno;
+    for (qint64 at = 0; ok && at < size; at += piece.size()) {
+        const qint64 n = qMin<qint64>(piece.size(), size - at);
+        ok = raw.read(at, piece.data(), n) == n && readAll(fd, back.data(), n, at)
+             && std::memcmp(piece.constData(), back.constData(), size_t(n)) == 0;
+    }
+    struct stat st {};
+    ok = ok && ::fstat(fd, &st) == 0 && st.st_size == size;
+    if (ok && wait && ::fsync(fd) != 0) {
         ok = false;
-    *err = errno;
+        *err = errno;
+    }
     ::close(fd);
     if (!ok)
         QFile::remove(path); // a piece of the message is no copy of it
@@ -91,12 +132,34 @@ QString wholeMessageFileName(const QString &date, const QString &subject)
     // ".eml" ending survives the safe-name rules.
     if (title.size() > 60)
         title = title.left(60);
+    // The record names the file in CP932: a character it cannot hold would
+    // name a file that is not there.
+    QString holdable;
+    for (qsizetype i = 0; i < title.size(); ++i) {
+        const bool pair = title.at(i).isHighSurrogate() && i + 1 < title.size() && title.at(i + 1).isLowSurrogate();
+        const QString c = title.mid(i, pair ? 2 : 1);
+        holdable += common::cp932CanHold(c) ? c : QStringLiteral("_");
+        i += pair ? 1 : 0;
+    }
+    title = holdable;
     return maillib::safeAttachmentName(stamp + u' ' + title + QStringLiteral(".eml"), "message/rfc822");
 }
 
 QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date, const QString &subject,
                          QString *error, QStringList *toSync)
 {
+    return saveWholeMessage(folder, maillib::RawMessage(raw), date, subject, error, toSync);
+}
+
+QString saveWholeMessage(const QString &folder, const maillib::RawMessage &raw, const QString &date,
+                         const QString &subject, QString *error, QStringList *toSync)
+{
+    if (raw.size() <= 0) {
+        // Never a file that claims to hold a message it does not.
+        if (error)
+            *error = QStringLiteral("受信したメールの内容を取り出せないため、全文をファイルに残せません。");
+        return {};
+    }
     const QString name = wholeMessageFileName(date, subject);
     const QFileInfo info(name);
     const QString base = info.completeBaseName();
@@ -118,7 +181,8 @@ QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QSt
         if (error) {
             *error = (err == ENOSPC || err == EDQUOT)
                          ? QStringLiteral("ディスクの空き容量が足りないため、添付フォルダに「%1」を書き込めません。").arg(candidate)
-                         : QStringLiteral("添付フォルダに「%1」を書き込めません。").arg(candidate);
+                         : QStringLiteral("添付フォルダに「%1」を書き込めないか、書き込んだ内容が受信したメールと一致しません。")
+                               .arg(candidate);
         }
         return {};
     }
@@ -154,14 +218,24 @@ bool syncWholeMessages(const QStringList &paths, QString *error)
     return true;
 }
 
-QString wholeMessageNotice(const QString &fileName)
+bool recordLosesCharacters(const QString &subject, const QString &from, const QString &date, const QString &body)
 {
+    return !common::cp932CanHold(subject) || !common::cp932CanHold(from) || !common::cp932CanHold(date)
+           || !common::cp932CanHold(body);
+}
+
+QString wholeMessageNotice(const QString &fileName, WholeReason reason)
+{
+    if (reason == WholeReason::CharactersLost) {
+        return QStringLiteral("\r\n（ここでは表せない文字を「?」にして保存しました。元のメールは添付フォルダの「%1」にあります。）")
+            .arg(fileName);
+    }
     return QStringLiteral("\r\n（長いメールのため、ここまでを保存しました。全文は添付フォルダの「%1」にあります。）").arg(fileName);
 }
 
-QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName)
+QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName, WholeReason reason)
 {
-    const QString end = tail + wholeMessageNotice(fileName);
+    const QString end = tail + wholeMessageNotice(fileName, reason);
     const qsizetype room = qMax<qsizetype>(0, MailRecord::BodyWidth - cp932Length(end));
     // Leading blanks are dropped by the store anyway; dropping them here keeps
     // the room for text.

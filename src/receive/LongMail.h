@@ -1,5 +1,7 @@
 #pragma once
 
+#include "maillib/NMail.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -20,11 +22,14 @@ namespace receive {
 [[nodiscard]] QString wholeMessageFileName(const QString &date, const QString &subject);
 
 // Writes raw into folder under the name above, never replacing a file: a
-// name taken gets " (2)", " (3)" ... before ".eml". The file is on the disk
-// when this returns; with toSync given, its path is added there instead and
+// name taken gets " (2)", " (3)" ... before ".eml". The file is read back and
+// must hold exactly the bytes of raw (an empty raw is refused). It is on the
+// disk when this returns; with toSync given, its path is added there instead and
 // syncWholeMessages must succeed before the server's copy is deleted.
 // Returns the file name used, or an empty text with error set to a Japanese
 // reason.
+[[nodiscard]] QString saveWholeMessage(const QString &folder, const maillib::RawMessage &raw, const QString &date,
+                                       const QString &subject, QString *error, QStringList *toSync = nullptr);
 [[nodiscard]] QString saveWholeMessage(const QString &folder, const QByteArray &raw, const QString &date,
                                        const QString &subject, QString *error, QStringList *toSync = nullptr);
 
@@ -32,10 +37,22 @@ namespace receive {
 // on the disk; false with error set to a Japanese reason when one is not.
 [[nodiscard]] bool syncWholeMessages(const QStringList &paths, QString *error);
 
-// The line that ends a cut body, naming the saved file.
-[[nodiscard]] QString wholeMessageNotice(const QString &fileName);
+// Why a message is kept whole beside its record.
+enum class WholeReason {
+    TooLong,        // the body does not fit the record
+    CharactersLost, // the record cannot hold some of its characters (outside CP932)
+};
+
+// True when the record would not hold these texts faithfully because CP932
+// has no form for some of their characters.
+[[nodiscard]] bool recordLosesCharacters(const QString &subject, const QString &from, const QString &date,
+                                         const QString &body);
+
+// The line that ends the stored body, naming the saved file.
+[[nodiscard]] QString wholeMessageNotice(const QString &fileName, WholeReason reason = WholeReason::TooLong);
 
 // body cut so that it, tail and the notice for fileName fit the body field together.
-[[nodiscard]] QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName);
+[[nodiscard]] QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName,
+                                        WholeReason reason = WholeReason::TooLong);
 
 } // namespace receive

@@ -8,14 +8,20 @@
 #include "receive/MailCheckState.h"
 #include "receive/MailLayerExtras.h"
 #include "receive/MailStore.h"
+#include "receive/StoreReceived.h"
+#include "receive/UidJournal.h"
 #include "settings/AccountSettings.h"
 #include "settings/Credentials.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace receive {
 
@@ -26,9 +32,48 @@ struct MailCheck::Run
     qint64 finishedBytes = 0; // listed sizes of the messages done, when the layer cannot count
     QTimer ticker;
     QElapsedTimer sinceReport; // since the progress display was last updated
-    bool workFileReported = false;
-    QString failure;          // why the check ended early, for the closing box
+    QStringList failures;     // why the check ended early, every reason, for the closing box
     QStringList leftBehind;   // messages kept on the server, one line each
+    // Messages stored but not yet surely deleted from the server, by unique ID.
+    std::unique_ptr<UidJournal> journal;
+    std::vector<QString> uidls;  // by message number from 1; empty without UIDL
+    QSet<QString> deletedUids;   // marked deleted in this session
+    bool noUidl = false;         // the server offers no unique IDs
+    bool journalFailed = false;  // an entry could not be written or waited for
+
+    // The fetch-and-store pass. Messages are appended without waiting for the
+    // disk and flushed in groups; only a flushed message is deleted from the
+    // server, so a crash or a full disk at any moment leaves every unflushed
+    // one there.
+    MailStore store;
+    std::optional<WorkFileKeeper> workFileKeeper;
+    bool attachmentFolderReady = false;
+    QList<int> unflushed;        // stored since the last flush, by message number
+    QStringList unsyncedWhole;   // whole messages saved since the last flush
+    qint64 groupMark = 0;        // where the group's journal entries begin
+    QElapsedTimer sinceFlush;
+    QElapsedTimer sincePump;
+    int handled = 0;             // messages stored, recognised or deliberately left behind
+    bool storeFailed = false;
+
+    [[nodiscard]] bool journalInUse() const { return !uidls.empty(); }
+
+    // What the next check will do with messages stored now but left on the server.
+    [[nodiscard]] QString nextCheckText() const
+    {
+        if (!uidls.empty() && !journalFailed)
+            return QStringLiteral("次の受信では、保存済みのメールとしてサーバーから削除します（もう一度は保存しません）。");
+        if (noUidl)
+            return QStringLiteral("このサーバーはメールの識別番号（UIDL）に対応していないため、次の受信で同じメールが"
+                                  "もう一度保存されることがあります。");
+        return QStringLiteral("次の受信で同じメールがもう一度保存されることがあります。");
+    }
+
+    void fail(const QString &why)
+    {
+        if (!why.isEmpty() && !failures.contains(why))
+            failures << why;
+    }
 };
 
 namespace {
@@ -77,6 +122,15 @@ bool MailCheck::stopRequested() const
     return m_stop;
 }
 
+void MailCheck::reportProgress()
+{
+    Run &run = *m_run;
+    const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
+    run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
+    run.sinceReport.restart();
+    m_windows.showProgress(run.progress);
+}
+
 MailCheckResult MailCheck::ReceiveMail()
 {
     MailCheckResult result;
@@ -92,14 +146,8 @@ MailCheckResult MailCheck::ReceiveMail()
     m_windows.setLitterTickInterval(0);
     m_windows.checkStarted();
     layer::letUserInputThrough(true);
-    auto report = [this, &run] {
-        const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
-        run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
-        run.sinceReport.restart();
-        m_windows.showProgress(run.progress);
-    };
     run.sinceReport.start();
-    QObject::connect(&run.ticker, &QTimer::timeout, report);
+    QObject::connect(&run.ticker, &QTimer::timeout, [this] { reportProgress(); });
     run.ticker.start(100);
     m_windows.showProgress(run.progress);
 
@@ -123,6 +171,7 @@ MailCheckResult MailCheck::ReceiveMail()
             } else {
                 result.loginResult = maillib::NMailPop3Authenticate(handle, credentials.userId, credentials.password,
                                                                     account.UseApop != 0 ? -1 : 0);
+                run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
                 if (result.loginResult > 0)
                     fetchAll(result);
                 else if (result.loginResult < 0)
@@ -133,21 +182,31 @@ MailCheckResult MailCheck::ReceiveMail()
             const int closed = maillib::NMailPop3Close(handle);
             run.handle = -1;
             if (closed < 0 && result.stored > 0 && !m_cancelled) {
-                run.failure = QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
-                                             "メールがサーバーにも残っています。次の受信で同じメールがもう一度保存されることが"
-                                             "あります。")
-                                  .arg(maillib::NMailGetMessage())
-                                  .arg(result.stored);
+                run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
+                                        "メールがサーバーにも残っています。%3")
+                             .arg(maillib::NMailGetMessage())
+                             .arg(result.stored)
+                             .arg(run.nextCheckText()));
+            }
+            if (closed >= 0 && !run.uidls.empty()) {
+                // The deletions have taken effect: only entries of messages
+                // still on the server stay in the journal.
+                const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
+                run.journal->rewrite([&run, &listed](const JournalEntry &entry) {
+                    return listed.contains(entry.uidl) && !run.deletedUids.contains(entry.uidl);
+                });
             }
         }
     }
     run.ticker.stop();
     layer::letUserInputThrough(false);
 
-    if (!run.failure.isEmpty())
-        showError(run.failure);
+    // One box with every reason, in the order they arose.
+    QStringList reasons = run.failures;
     if (!run.leftBehind.isEmpty())
-        showError(run.leftBehind.join(QStringLiteral("\r\n")));
+        reasons << run.leftBehind.join(QStringLiteral("\r\n"));
+    if (!reasons.isEmpty())
+        showError(reasons.join(QStringLiteral("\r\n\r\n")));
 
     if (connectionFailed) {
         m_windows.showResult(text(checktext::NotReceived), QStringLiteral("0"));
@@ -169,72 +228,21 @@ MailCheckResult MailCheck::ReceiveMail()
 void MailCheck::fetchAll(MailCheckResult &result)
 {
     Run &run = *m_run;
-    const int handle = run.handle;
     const int count = result.loginResult;
     run.progress.messages = count;
     for (int i = 1; i <= count; ++i) {
-        const qint64 size = maillib::NMailPop3GetMailSize(handle, i);
+        const qint64 size = maillib::NMailPop3GetMailSize(run.handle, i);
         if (size > 0)
             run.progress.totalBytes += size;
     }
-    MailStore store;
-    WorkFileKeeper workFileKeeper;
-    int handled = 0; // messages stored or deliberately left behind
-    bool storeFailed = false;
+    readUniqueIds(count);
+    // The attachment folder is the program's own; one that went missing is
+    // made again rather than every attachment lost.
+    run.attachmentFolderReady = ensureAttachmentFolder();
+    run.workFileKeeper.emplace();
+    run.sinceFlush.start();
+    run.sincePump.start();
 
-    // Messages are appended without waiting for the disk and flushed in
-    // groups; only a flushed message is deleted from the server, so a crash
-    // or a full disk at any moment leaves every unflushed one there.
-    QList<int> unflushed;
-    QStringList unsyncedWhole; // long messages saved whole since the last flush
-    QElapsedTimer sinceFlush;
-    sinceFlush.start();
-    QElapsedTimer sincePump;
-    sincePump.start();
-    auto report = [this, &run] {
-        const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
-        run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
-        run.sinceReport.restart();
-        m_windows.showProgress(run.progress);
-    };
-    auto commit = [&]() -> bool {
-        if (unflushed.isEmpty())
-            return true;
-        const QList<int> numbers = std::exchange(unflushed, {});
-        const QStringList whole = std::exchange(unsyncedWhole, {});
-        sinceFlush.restart();
-        QString wholeError;
-        if (!syncWholeMessages(whole, &wholeError)) {
-            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
-                                               "もう一度保存されることがあります。")
-                                    .arg(wholeError)
-                                    .arg(numbers.size());
-            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
-            storeFailed = true;
-            return false;
-        }
-        const common::StoreStatus flushed = store.flushToDisk();
-        if (!flushed) {
-            const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
-                                               "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
-                                               "あります。")
-                                    .arg(flushed.message())
-                                    .arg(numbers.size());
-            run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
-            storeFailed = true;
-            return false;
-        }
-        for (int n : numbers) {
-            // A failed DELE on a live session leaves a stored message on the
-            // server, to be stored again later; a failed session ends the check.
-            if (maillib::NMailPop3DeleteMail(handle, n) < 0 && maillib::NMailPop3GetMailSize(handle, n) < 0) {
-                if (run.failure.isEmpty())
-                    run.failure = maillib::NMailGetMessage();
-                return false;
-            }
-        }
-        return true;
-    };
     for (int i = 1; i <= count; ++i) {
         if (m_stop) {
             result.stopped = true;
@@ -242,101 +250,199 @@ void MailCheck::fetchAll(MailCheckResult &result)
         }
         run.progress.message = i;
         if (run.sinceReport.elapsed() >= ReportEveryMs)
-            report();
-
-        // Status, size and fetch: a message not fetched whole is neither
-        // stored nor deleted.
-        MessageTexts texts;
-        int code = maillib::NMailPop3GetMailStatus(handle, i, &texts.subject, &texts.date, &texts.from, &texts.header);
-        const qint64 size = code < 0 ? -1 : maillib::NMailPop3GetMailSize(handle, i);
-        if (code >= 0 && size < 0)
-            code = int(size);
-        if (code >= 0)
-            code = maillib::NMailPop3GetMail(handle, i, &texts.subject, &texts.date, &texts.from, &texts.header,
-                                             &texts.body);
-        if (code < 0) {
-            const QString why = maillib::NMailGetMessage();
-            if (layer::isCancelled(code) || m_cancelled) {
-                result.stopped = true;
-                break;
-            }
-            // The server refused this one message, or the layer did: the
-            // session goes on. A session that has failed answers every
-            // call with an error at once, the size too.
-            if (layer::isMessageRefused(code) || maillib::NMailPop3GetMailSize(handle, i) >= 0) {
-                run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
-                                      .arg(i)
-                                      .arg(why);
-                ++handled;
-                continue;
-            }
-            run.failure = why;
-            break;
-        }
-        // The exact bytes the server sent, before anything is rewritten.
-        const QByteArray raw = maillib::detail::lastFetched().raw;
-
-        const bool attachmentMark = texts.body.contains(QLatin1String("attachment"), Qt::CaseSensitive);
-        if (ExtractAttachments(texts, &workFileKeeper) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
-            run.workFileReported = true;
-            showError(QStringLiteral("添付フォルダ「%1」に作業ファイル「0.txt」を書き込めないため、添付ファイルを展開"
-                                     "できません。メールの本文は保存します。添付フォルダがあるか、書き込めるかを確かめて"
-                                     "ください。")
-                          .arg(attachmentFolderPath()));
-        }
-        const QString tail =
-            attachmentMark ? QStringLiteral("\r\n") + text(checktext::AttachmentNotice) : QString();
-        QString body = texts.body + tail;
-        if (bodyTooLongForStore(texts.body, tail)) {
-            // The store keeps the first 32000 bytes; the whole message goes
-            // beside it before the server's copy is deleted.
-            QString error;
-            const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error,
-                                                   &unsyncedWhole);
-            if (saved.isEmpty()) {
-                run.leftBehind << QStringLiteral("%1 件目のメール「%2」は長いため全文をファイルに残す必要がありますが、%3"
-                                                 "このメールはサーバーに残しました。")
-                                      .arg(i)
-                                      .arg(texts.subject, error);
-                ++handled;
-                continue;
-            }
-            body = cutBodyWithNotice(texts.body, tail, saved);
-        }
-        m_windows.showMessage(texts.subject, texts.from, texts.date, body);
-
-        const common::StoreStatus stored =
-            store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::No);
-        if (!stored) {
-            run.failure = QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
-                              .arg(stored.message())
-                              .arg(i);
-            storeFailed = true;
-            break;
-        }
-        ++result.stored;
-        ++handled;
-        run.progress.stored = result.stored;
-        run.finishedBytes += qMax<qint64>(0, size);
-
-        unflushed << i;
-        if ((unflushed.size() >= FlushEvery || sinceFlush.elapsed() >= FlushAfterMs) && !commit())
+            reportProgress();
+        const Step step = deleteIfAlreadyStored(i, result);
+        if (step == Step::Next)
+            continue;
+        if (step == Step::End || !fetchAndStoreOne(i, result))
             break;
         // The layer's waits turn the event loop too; between them, often
         // enough for the scene's passes and the progress display.
-        if (sincePump.elapsed() >= PumpEveryMs) {
+        if (run.sincePump.elapsed() >= PumpEveryMs) {
             m_windows.letEventsThrough();
-            sincePump.restart();
+            run.sincePump.restart();
         }
     }
     // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
-    commit();
-    report();
-    result.leftOnServer = count - result.stored;
-    if (!run.failure.isEmpty() && !storeFailed && count > handled) {
-        run.failure += QStringLiteral("\r\n\r\nまだ保存していない %1 件のメールはサーバーに残してあります。")
-                           .arg(count - handled);
+    commitGroup();
+    reportProgress();
+    result.leftOnServer = count - result.stored - result.alreadyStored;
+    if (!run.failures.isEmpty() && !run.storeFailed && count > run.handled)
+        run.fail(QStringLiteral("まだ保存していない %1 件のメールはサーバーに残してあります。").arg(count - run.handled));
+}
+
+void MailCheck::readUniqueIds(int count)
+{
+    // The unique IDs tell a message stored by a check that died before its
+    // deletions took effect; without them such a message is stored again.
+    Run &run = *m_run;
+    if (!run.journal)
+        return;
+    for (int i = 1; i <= count; ++i) {
+        QString uidl;
+        if (maillib::NMailPop3GetUidl(run.handle, i, &uidl) <= 0) {
+            run.uidls.clear();
+            break;
+        }
+        run.uidls.push_back(uidl);
     }
+    run.noUidl = run.uidls.empty();
+    if (run.journalInUse()) {
+        run.journal->load();
+        run.groupMark = run.journal->mark();
+    }
+}
+
+MailCheck::Step MailCheck::deleteIfAlreadyStored(int number, MailCheckResult &result)
+{
+    // Stored by a check whose deletions never took effect: deleted, not stored again.
+    Run &run = *m_run;
+    if (!run.journalInUse())
+        return Step::Fetch;
+    const QString &uidl = run.uidls[size_t(number - 1)];
+    const JournalEntry *entry = run.journal->find(uidl);
+    if (!entry || entry->size != maillib::NMailPop3GetMailSize(run.handle, number)
+        || recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) != entry->recordHash)
+        return Step::Fetch;
+    if (maillib::NMailPop3DeleteMailByUidl(run.handle, number, uidl) >= 0) {
+        run.deletedUids.insert(uidl);
+    } else if (maillib::NMailPop3GetMailSize(run.handle, number) < 0) {
+        run.fail(maillib::NMailGetMessage());
+        return Step::End;
+    }
+    ++result.alreadyStored;
+    ++run.handled;
+    return Step::Next;
+}
+
+MailCheck::Step MailCheck::fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result)
+{
+    // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
+    Run &run = *m_run;
+    int code = maillib::NMailPop3GetMailStatus(run.handle, number, &texts->subject, &texts->date, &texts->from,
+                                               &texts->header);
+    *size = code < 0 ? -1 : maillib::NMailPop3GetMailSize(run.handle, number);
+    if (code >= 0 && *size < 0)
+        code = int(*size);
+    if (code >= 0)
+        code = maillib::NMailPop3GetMail(run.handle, number, &texts->subject, &texts->date, &texts->from,
+                                         &texts->header, &texts->body);
+    if (code >= 0)
+        return Step::Fetch;
+    const QString why = maillib::NMailGetMessage();
+    if (layer::isCancelled(code) || m_cancelled) {
+        result.stopped = true;
+        return Step::End;
+    }
+    // The server refused this one message, or the layer did: the session
+    // goes on. A session that has failed answers every call with an error
+    // at once, the size too.
+    if (layer::isMessageRefused(code) || maillib::NMailPop3GetMailSize(run.handle, number) >= 0) {
+        run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
+                              .arg(number)
+                              .arg(why);
+        ++run.handled;
+        return Step::Next;
+    }
+    run.fail(why);
+    return Step::End;
+}
+
+bool MailCheck::fetchAndStoreOne(int number, MailCheckResult &result)
+{
+    Run &run = *m_run;
+    MessageTexts texts;
+    qint64 size = 0;
+    const Step fetched = fetchOne(number, &texts, &size, result);
+    if (fetched != Step::Fetch)
+        return fetched == Step::Next;
+    // The exact bytes the server sent, before anything is rewritten; a
+    // large message's are read back from the layer's temporary file.
+    const maillib::RawMessage raw = maillib::NMailPop3FetchedMessage();
+
+    ExtractionDetails extraction;
+    ExtractAttachments(texts, &*run.workFileKeeper, &extraction);
+    if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
+        // Its attachments exist nowhere else: the message stays on the server.
+        run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
+                                         "このメールはサーバーに残しました。%4")
+                              .arg(number)
+                              .arg(texts.subject, attachmentFolderPath(),
+                                   run.attachmentFolderReady ? extraction.error
+                                                             : QStringLiteral("（添付フォルダを作れません）"));
+        ++run.handled;
+        return true;
+    }
+    StoredMail stored = prepareReceivedMail(texts, extraction.writtenFiles, raw, &run.unsyncedWhole);
+    if (stored.outcome == StoredMail::Outcome::KeptOnServer) {
+        run.leftBehind << QStringLiteral("%1 件目の%2このメールはサーバーに残しました。").arg(number).arg(stored.reason);
+        ++run.handled;
+        return true;
+    }
+    m_windows.showMessage(stored.subject, stored.from, stored.date, stored.body);
+    appendReceivedMail(run.store, stored);
+    if (stored.outcome == StoredMail::Outcome::StoreFailed) {
+        run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
+                     .arg(stored.reason)
+                     .arg(number));
+        run.storeFailed = true;
+        return false;
+    }
+    if (run.journalInUse()
+        && !run.journal->append({run.uidls[size_t(number - 1)], size, stored.record, stored.recordFingerprint}))
+        run.journalFailed = true;
+    ++result.stored;
+    ++run.handled;
+    run.progress.stored = result.stored;
+    run.finishedBytes += qMax<qint64>(0, size);
+
+    run.unflushed << number;
+    if (run.unflushed.size() >= FlushEvery || run.sinceFlush.elapsed() >= FlushAfterMs)
+        return commitGroup();
+    return true;
+}
+
+bool MailCheck::commitGroup()
+{
+    Run &run = *m_run;
+    if (run.unflushed.isEmpty())
+        return true;
+    const QList<int> numbers = std::exchange(run.unflushed, {});
+    const QStringList whole = std::exchange(run.unsyncedWhole, {});
+    const qint64 journalMark = std::exchange(run.groupMark, run.journalInUse() ? run.journal->mark() : 0);
+    run.sinceFlush.restart();
+    auto notKept = [&](const QString &why, const QString &how) {
+        // The group's journal entries go too: its messages are stored again later.
+        if (run.journalInUse())
+            run.journal->revokeTo(journalMark);
+        run.fail(QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、%3サーバーにも残しました。次の受信で"
+                                "もう一度保存されることがあります。")
+                     .arg(why)
+                     .arg(numbers.size())
+                     .arg(how));
+        run.storeFailed = true;
+        return false;
+    };
+    QString wholeError;
+    if (!syncWholeMessages(whole, &wholeError))
+        return notKept(wholeError, QString());
+    const common::StoreStatus flushed = run.store.flushToDisk();
+    if (!flushed)
+        return notKept(flushed.message(), QStringLiteral("ディスクに確実に書き込めたか分からないため、"));
+    if (run.journalInUse() && !run.journal->sync())
+        run.journalFailed = true;
+    for (int n : numbers) {
+        // A failed DELE on a live session leaves a stored message on the
+        // server, for the journal to recognise later; a failed session ends the check.
+        if (maillib::NMailPop3DeleteMail(run.handle, n) >= 0) {
+            if (run.journalInUse())
+                run.deletedUids.insert(run.uidls[size_t(n - 1)]);
+        } else if (maillib::NMailPop3GetMailSize(run.handle, n) < 0) {
+            run.fail(maillib::NMailGetMessage());
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace receive

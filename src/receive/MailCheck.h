@@ -6,6 +6,8 @@
 
 namespace receive {
 
+struct MessageTexts;
+
 // Where a check stands, for the progress display.
 struct MailCheckProgress
 {
@@ -56,6 +58,7 @@ struct MailCheckResult
 {
     int loginResult = 0; // messages waiting, 0, or the layer's negative code
     int stored = 0;      // messages stored in this check
+    int alreadyStored = 0; // stored by an earlier check that died before its deletions took effect; deleted now
     int leftOnServer = 0; // waiting messages that were not stored and stay on the server
     bool connected = false;
     bool stopped = false; // ended early by "中止"
@@ -79,14 +82,29 @@ public:
 
     // Asks the check to end after the message being stored (the "中止" button).
     // Asked a second time, the layer's wait is cut short at once: nothing is
-    // deleted in this session then, and the next check fetches again what
-    // this one had already stored.
+    // deleted in this session then; the next check deletes what this one had
+    // already stored without storing it again, where the server gives unique
+    // IDs (UIDL), and fetches it again otherwise.
     void requestStop();
     [[nodiscard]] bool stopRequested() const;
 
 private:
     struct Run;
+    // What comes of one step with one message.
+    enum class Step {
+        Fetch, // go on with it
+        Next,  // done with it (deleted or left on the server); on to the next
+        End,   // the check ends
+    };
     void fetchAll(MailCheckResult &result);
+    void readUniqueIds(int count);
+    Step deleteIfAlreadyStored(int number, MailCheckResult &result);
+    Step fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result);
+    // False when the check ends.
+    bool fetchAndStoreOne(int number, MailCheckResult &result);
+    // Flushes what was stored since the last group and deletes it from the server.
+    bool commitGroup();
+    void reportProgress();
     MailCheckWindows &m_windows;
     Run *m_run = nullptr;
     bool m_stop = false;

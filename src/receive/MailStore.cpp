@@ -36,7 +36,22 @@ common::StoreStatus MailStore::PutMailRecord(int n, const QString &subject, cons
     record.body = common::fitChars(common::trimBlanks(body), MailRecord::BodyWidth);
     record.lineEnd = QStringLiteral("\r\n");
     record.live = 1;
-    return done(m_file.write(n, record.toBytes(), flush));
+    QByteArray bytes = record.toBytes();
+    const common::StoreStatus status = m_file.write(n, bytes, flush);
+    if (status) {
+        m_lastNumber = n;
+        m_lastBytes = std::move(bytes);
+    }
+    return done(status);
+}
+
+QByteArray MailStore::recordBytes(int n)
+{
+    QByteArray bytes;
+    common::StoreStatus status;
+    if (m_file.read(n, &bytes, &status) != common::RecordRead::Read)
+        return {};
+    return bytes;
 }
 
 common::StoreStatus MailStore::appendMailRecord(const QString &subject, const QString &from, const QString &date,

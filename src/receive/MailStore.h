@@ -41,6 +41,13 @@ public:
                                                        const QString &date, const QString &body,
                                                        common::Flush flush = common::Flush::No);
 
+    // The number and bytes of the record written last by this store object.
+    [[nodiscard]] int lastWrittenNumber() const { return m_lastNumber; }
+    [[nodiscard]] const QByteArray &lastWrittenBytes() const { return m_lastBytes; }
+    // The bytes of record n as they are in the file, without touching
+    // CurrentMailRecord; empty when there is no whole record n.
+    [[nodiscard]] QByteArray recordBytes(int n);
+
     // Waits until every record appended so far is on the disk; after records
     // written with Flush::No, and before anything relies on them being kept.
     [[nodiscard]] common::StoreStatus flushToDisk();
@@ -78,6 +85,8 @@ private:
 
     common::RecordFile m_file;
     common::StoreStatus m_status;
+    int m_lastNumber = 0;
+    QByteArray m_lastBytes;
 };
 
 } // namespace receive

@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(receive::ExtractAttachments(second), receive::ExtractionOutcome::Extracted);
 
         QCOMPARE(files(), (QStringList{QStringLiteral("earlier.bin"), QStringLiteral("一.bin"), QStringLiteral("二.bin")}));
-        QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+        QVERIFY(!QFile::exists(receive::workFilePath()));
         QVERIFY(prompts.shown.isEmpty());
     }
 
@@ -78,7 +78,7 @@ private Q_SLOTS:
     {
         testsupport::TempProgramFolder program;
         testsupport::ScriptedPrompts prompts;
-        const QString kept = QDir::cleanPath(folder() + QStringLiteral("../") + QLatin1String(receive::KeptWorkFileName));
+        const QString kept = program.dataFile(QLatin1String(receive::KeptWorkFileName));
         auto message = [](const QString &body) {
             receive::MessageTexts texts;
             texts.header = QStringLiteral("From: a@example.jp\r\nSubject: s");
@@ -91,13 +91,13 @@ private Q_SLOTS:
             receive::WorkFileKeeper keeper;
             receive::MessageTexts longOne = message(QString(5000, QLatin1Char('x')) + QStringLiteral("\r\n末尾\r\n"));
             QCOMPARE(receive::ExtractAttachments(longOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
-            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            QVERIFY(!QFile::exists(receive::workFilePath()));
             // The shorter message after it reads back as it would alone.
             receive::MessageTexts shortOne = message(QStringLiteral("短い本文\r\n"));
             QCOMPARE(receive::ExtractAttachments(shortOne, &keeper), receive::ExtractionOutcome::NothingToExtract);
             QCOMPARE(shortOne.body, alone.body);
             QCOMPARE(shortOne.header, alone.header);
-            QVERIFY(!QFile::exists(folder() + QStringLiteral("0.txt")));
+            QVERIFY(!QFile::exists(receive::workFilePath()));
             QCOMPARE(files(), QStringList());
         }
         QVERIFY(!QFile::exists(kept));
@@ -144,7 +144,7 @@ private Q_SLOTS:
     {
         testsupport::TempProgramFolder program;
         testsupport::ScriptedPrompts prompts;
-        QVERIFY(QDir(folder()).removeRecursively());
+        QVERIFY(QDir().mkpath(receive::workFilePath())); // a folder where the work file would go
         receive::MessageTexts texts;
         texts.header = QStringLiteral("From: a@example.jp\r\nMIME-Version: 1.0\r\n"
                                       "Content-Type: multipart/alternative; boundary=\"b\"");

@@ -3,6 +3,7 @@
 // recorder.
 #include "common/Cp932.h"
 #include "habitat/LitterTick.h"
+#include "maillib/NMail.h"
 #include "receive/AttachmentExtraction.h"
 #include "receive/MailCheck.h"
 #include "receive/MailCheckState.h"
@@ -221,26 +222,79 @@ private Q_SLOTS:
         QVERIFY(m_prompts->shown.isEmpty());
     }
 
-    void attachmentNoticeOnlyForTheExactWord_data()
+    // The notice says what the layer wrote, whatever words the body holds;
+    // the check's work file is its own, so no file of that name is touched.
+    void attachmentNoticeNamesTheFilesWritten_data()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("notice");
-        QTest::newRow("lower case") << QByteArray("see the attachment\r\n") << true;
-        QTest::newRow("inside a word") << QByteArray("attachments follow\r\n") << true;
-        QTest::newRow("capital first letter") << QByteArray("Attachment below\r\n") << false;
-        QTest::newRow("all capitals") << QByteArray("ATTACHMENT\r\n") << false;
-        QTest::newRow("absent") << QByteArray("何もありません\r\n") << false;
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("usersZeroTxt");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("plain mail mentioning an attachment")
+            << textMessage("word", "see the attachment\r\n") << false << QStringList();
+        QTest::newRow("file written") << attachmentMessage("file", "a.bin") << false
+                                      << QStringList{QStringLiteral("a.bin")};
+        QTest::newRow("attachment named 0.txt") << attachmentMessage("zero", "0.txt") << false
+                                                << QStringList{QStringLiteral("0.txt")};
+        QTest::newRow("user's own 0.txt") << attachmentMessage("other", "a.bin") << true
+                                          << QStringList{QStringLiteral("a.bin")};
     }
-    void attachmentNoticeOnlyForTheExactWord()
+    void attachmentNoticeNamesTheFilesWritten()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, notice);
-        deliver(textMessage("word", body));
+        QFETCH(QByteArray, message);
+        QFETCH(bool, usersZeroTxt);
+        QFETCH(QStringList, files);
+        QFile mine(attachmentFolder() + QStringLiteral("0.txt"));
+        if (usersZeroTxt) {
+            QVERIFY(mine.open(QIODevice::WriteOnly));
+            mine.write("the user's own notes");
+            mine.close();
+        }
+        deliver(message);
         check();
         const QString stored = storedBody(1).trimmed();
-        const QString line = QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
-        QCOMPARE(stored.endsWith(line), notice);
-        QCOMPARE(m_windows.viewerBody.endsWith(line), notice);
+        const QString notice = QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
+        QCOMPARE(stored.contains(notice), !files.isEmpty());
+        for (const QString &file : files) {
+            QVERIFY2(stored.endsWith(QStringLiteral("「%1」").arg(file)), qPrintable(stored));
+            QVERIFY(QFile::exists(attachmentFolder() + file));
+        }
+        QCOMPARE(m_windows.viewerBody.trimmed(), stored);
+        if (usersZeroTxt) {
+            QVERIFY(mine.open(QIODevice::ReadOnly));
+            QCOMPARE(mine.readAll(), QByteArray("the user's own notes"));
+        }
+        QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    // Characters the record cannot hold are kept in the whole message beside it.
+    void charactersOutsideCp932KeepTheWholeMessage_data()
+    {
+        QTest::addColumn<QByteArray>("subject");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("CP932 only") << QByteArray("=?UTF-8?B?5pel5pys6Kqe?=") << QByteArray("日本語の本文\r\n") << false;
+        QTest::newRow("subject outside") << QByteArray("=?UTF-8?B?8KCut+mHjuWutg==?=") << QByteArray("本文\r\n") << true;
+        QTest::newRow("body outside") << QByteArray("emoji") << QByteArray("了解です\xF0\x9F\x98\x8A\r\n") << true;
+    }
+    void charactersOutsideCp932KeepTheWholeMessage()
+    {
+        QFETCH(QByteArray, subject);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, kept);
+        const QByteArray message = textMessage(subject, body);
+        deliver(message);
+        check();
+        const QStringList emls = QDir(attachmentFolder()).entryList({QStringLiteral("*.eml")}, QDir::Files);
+        QCOMPARE(emls.size(), kept ? 1 : 0);
+        QCOMPARE(storedSubjects().size(), 1);
+        QCOMPARE(m_server.messages(Alice).size(), 0);
+        if (kept) {
+            QFile saved(attachmentFolder() + emls.first());
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), message);
+            QVERIFY2(storedBody(1).trimmed().endsWith(QStringLiteral("「%1」にあります。）").arg(emls.first())),
+                     qPrintable(storedBody(1).trimmed()));
+        }
     }
 
     void wrongPasswordShowsTheLayersTextAndTouchesNothing()
@@ -309,13 +363,38 @@ private Q_SLOTS:
         QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
     }
 
+    // A message whose body does not fit the record is kept whole, byte for
+    // byte, beside it; above the layer's spill size its bytes live in the
+    // layer's temporary file rather than in memory.
+    void longMailIsSavedWholeBesideItsCutRecord_data()
+    {
+        QTest::addColumn<int>("attachmentBytes");
+        QTest::newRow("long text") << 0;
+        QTest::newRow("above the spill size") << 17 * 1024 * 1024;
+    }
     void longMailIsSavedWholeBesideItsCutRecord()
     {
+        QFETCH(int, attachmentBytes);
         QByteArray body;
         for (int i = 0; body.size() < 120000; ++i)
             body += QStringLiteral("%1 行目：長いメールの本文です。\r\n").arg(i).toUtf8();
         body += "最後の行\r\n";
-        const QByteArray message = textMessage("=?UTF-8?B?6ZW344GE44Oh44O844Or?=", body);
+        QByteArray message = textMessage("=?UTF-8?B?6ZW344GE44Oh44O844Or?=", body);
+        QByteArray payload;
+        if (attachmentBytes > 0) {
+            for (quint32 x = 1; payload.size() < attachmentBytes;)
+                payload += char((x = x * 1103515245u + 12345u) >> 24);
+            const QByteArray base64 = payload.toBase64();
+            QByteArray encoded;
+            for (qsizetype at = 0; at < base64.size(); at += 76)
+                encoded += base64.mid(at, 76) + "\r\n";
+            message = "From: yamada@example.jp\r\nTo: alice@example.jp\r\nSubject: =?UTF-8?B?6ZW344GE44Oh44O844Or?=\r\n"
+                      "Date: Tue, 8 Dec 2026 10:00:00 +0900\r\nMIME-Version: 1.0\r\n"
+                      "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                      "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                + body + "--b\r\nContent-Type: application/octet-stream; name=\"big.bin\"\r\n"
+                         "Content-Transfer-Encoding: base64\r\n\r\n" + encoded + "--b--\r\n";
+        }
         deliver(message);
         deliver(textMessage("short", "短い\r\n"));
 
@@ -329,13 +408,19 @@ private Q_SLOTS:
         QVERIFY(emls.first().startsWith(QStringLiteral("20261208-100000")));
         QFile saved(attachmentFolder() + emls.first());
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), message);
+        QVERIFY(saved.readAll() == message);
+        if (attachmentBytes > 0) {
+            QFile extracted(attachmentFolder() + QStringLiteral("big.bin"));
+            QVERIFY(extracted.open(QIODevice::ReadOnly));
+            QVERIFY(extracted.readAll() == payload);
+        }
         // The record keeps the start, ends with the line naming the file and fits its field.
         const QString stored = storedBody(1).trimmed();
         QVERIFY(stored.startsWith(QStringLiteral("0 行目：長いメールの本文です。")));
         QVERIFY2(stored.endsWith(QStringLiteral("「%1」にあります。）").arg(emls.first())), qPrintable(stored.right(120)));
         QVERIFY(common::toCp932(stored).size() <= receive::MailRecord::BodyWidth);
         QVERIFY(!stored.contains(QStringLiteral("最後の行")));
+        QVERIFY(m_prompts->shown.isEmpty());
 
         // A second long mail of the same name never replaces the first file.
         deliver(message);
@@ -444,17 +529,102 @@ private Q_SLOTS:
         QVERIFY(m_prompts->shown.isEmpty());
     }
 
-    void missingAttachmentFolderIsReportedOnceAndMailStillStored()
+    // A missing attachment folder is made again; one that cannot be made
+    // keeps every message with attachments on the server, and says so.
+    void attachmentFolderMissingLosesNothing_data()
     {
+        QTest::addColumn<bool>("folderCanBeMade");
+        QTest::newRow("removed") << true;
+        QTest::newRow("a file in its place") << false;
+    }
+    void attachmentFolderMissingLosesNothing()
+    {
+        QFETCH(bool, folderCanBeMade);
         QVERIFY(QDir(attachmentFolder()).removeRecursively());
+        if (!folderCanBeMade) {
+            QFile blocker(attachmentFolder().chopped(1));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
         deliver(textMessage("plain", "本文\r\n"));
         deliver(attachmentMessage("with file", "a.bin"));
         deliver(textMessage("plain again", "本文\r\n"));
         check();
-        QCOMPARE(storedSubjects().size(), 3);
-        QCOMPARE(m_prompts->informTexts().size(), 1);
-        QVERIFY(m_prompts->informTexts().first().contains(QStringLiteral("0.txt")));
-        QCOMPARE(m_server.messages(Alice).size(), 0);
+        if (folderCanBeMade) {
+            QCOMPARE(storedSubjects().size(), 3);
+            QVERIFY(QFile::exists(attachmentFolder() + QStringLiteral("a.bin")));
+            QCOMPARE(m_server.messages(Alice).size(), 0);
+            QVERIFY(m_prompts->shown.isEmpty());
+        } else {
+            QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("plain"), QStringLiteral("plain again")}));
+            QCOMPARE(serverSubjects(), QStringList{QStringLiteral("with file")});
+            QVERIFY(!m_prompts->shown.isEmpty());
+            QVERIFY(m_prompts->shown.last().text.contains(QStringLiteral("2 件目のメール「with file」")));
+        }
+    }
+
+    // A late failure does not hide an earlier one: every reason reaches the box.
+    void everyReasonReachesTheBox()
+    {
+        testsupport::FakePop3Server fake;
+        fake.capabilities = {"USER"};
+        fake.messages = {textMessage("m1", "一\r\n"), textMessage("m2", "二\r\n"), textMessage("m3", "三\r\n")};
+        fake.hook = [](const QByteArray &command) -> std::optional<testsupport::FakePop3Server::Reply> {
+            if (command == "RETR 3")
+                return testsupport::FakePop3Server::Reply{}; // stalls
+            return std::nullopt;
+        };
+        settings::accountSettings().Pop3Server = fake.address();
+        saveCredentials("alice", "tanstaaf");
+        maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, 400);
+        const receive::MailCheckResult result = check();
+        maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, 60000);
+        QCOMPARE(result.stored, 2);
+        QCOMPARE(m_prompts->shown.size(), 1);
+        const QString box = m_prompts->shown.first().text;
+        QVERIFY2(box.contains(QStringLiteral("応答")), qPrintable(box));
+        QVERIFY2(box.contains(QStringLiteral("まだ保存していない 1 件")), qPrintable(box));
+        QVERIFY2(box.contains(QStringLiteral("今回保存した 2 件")), qPrintable(box));
+        QVERIFY2(box.contains(QStringLiteral("UIDL")), qPrintable(box));
+    }
+
+    // A session that dies after its group was flushed, before QUIT is
+    // answered, leaves stored mail on the server; the next check deletes it
+    // without storing it again where the server gives unique IDs.
+    void checkDyingBeforeQuitStoresNothingTwice_data()
+    {
+        QTest::addColumn<bool>("uidl");
+        QTest::newRow("UIDL") << true;
+        QTest::newRow("no UIDL") << false;
+    }
+    void checkDyingBeforeQuitStoresNothingTwice()
+    {
+        QFETCH(bool, uidl);
+        testsupport::FakePop3Server fake;
+        fake.capabilities = uidl ? QList<QByteArray>{"USER", "UIDL"} : QList<QByteArray>{"USER"};
+        fake.messages = {textMessage("m1", "一\r\n"), textMessage("m2", "二\r\n"), textMessage("m3", "三\r\n")};
+        fake.hook = [](const QByteArray &command) -> std::optional<testsupport::FakePop3Server::Reply> {
+            if (command == "QUIT")
+                return testsupport::FakePop3Server::Reply{"", true}; // hangs up unanswered
+            return std::nullopt;
+        };
+        settings::accountSettings().Pop3Server = fake.address();
+        saveCredentials("alice", "tanstaaf");
+        QCOMPARE(check().stored, 3);
+        QVERIFY(fake.committed.isEmpty());
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QCOMPARE(m_prompts->shown.first().text.contains(QStringLiteral("UIDL")), !uidl);
+
+        // Meanwhile m1 went from the server (another client), and m4 arrived.
+        fake.hook = nullptr;
+        fake.messages.removeFirst();
+        fake.messages.append(textMessage("m4", "四\r\n"));
+        const receive::MailCheckResult second = check();
+        const QStringList once{QStringLiteral("m1"), QStringLiteral("m2"), QStringLiteral("m3"), QStringLiteral("m4")};
+        QCOMPARE(storedSubjects(), uidl ? once : once.mid(0, 3) + once.mid(1));
+        QCOMPARE(second.alreadyStored, uidl ? 2 : 0);
+        QCOMPARE(fake.committed, (QList<int>{1, 2, 3}));
+        // Once the deletions took effect the journal holds nothing, m1's entry included.
+        QCOMPARE(m_folder->readDataFile(QStringLiteral("krxdata2.uidl")), QByteArray());
     }
 };
 

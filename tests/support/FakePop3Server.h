@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QList>
 #include <QSslConfiguration>
@@ -157,6 +158,15 @@ private:
             QByteArray reply = "+OK\r\n";
             for (int i = 0; i < messages.size(); ++i)
                 reply += QByteArray::number(i + 1) + ' ' + QByteArray::number(messages[i].size()) + "\r\n";
+            return {reply + ".\r\n"};
+        }
+        if (verb == "UIDL" && capabilities.contains("UIDL")) {
+            // A unique ID made from the message itself, so that it stays
+            // the same from one connection to the next.
+            QByteArray reply = "+OK\r\n";
+            for (int i = 0; i < messages.size(); ++i)
+                reply += QByteArray::number(i + 1) + ' '
+                    + QCryptographicHash::hash(messages[i], QCryptographicHash::Sha1).toHex().left(20) + "\r\n";
             return {reply + ".\r\n"};
         }
         if (verb == "RETR" && valid) {
