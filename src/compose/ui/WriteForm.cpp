@@ -721,6 +721,23 @@ void WriteForm::Command11_Click()
     setRecipientBoxLook(false);
 }
 
+bool WriteForm::fillFromLink(const QString &to, const QString &subject, const QString &body)
+{
+    if (m_sending)
+        return false;
+    const bool begun = !m_recipientBox->toPlainText().isEmpty() || !m_subjectBox->text().isEmpty()
+                       || !m_body->toPlainText().isEmpty();
+    if (begun
+        && !common::prompts().askYesNo(
+            QStringLiteral("書きかけのメールを、リンクの宛先・件名・本文で置き換えますか？")))
+        return false;
+    m_recipientBox->setProgramText(to);
+    m_subjectBox->setText(subject);
+    setBodyText(body);
+    m_body->setFocus();
+    return true;
+}
+
 void WriteForm::Command5_Click()
 {
     m_body->textCursor().insertText(common::trimBlanks(common::prompts().clipboardText()));
