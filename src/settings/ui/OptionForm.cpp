@@ -30,7 +30,7 @@ constexpr int FieldWidth = 368;
 
 // A caption, a box and a short line under it that says what the box takes.
 QLineEdit *addField(QWidget *form, const QString &label, const QString &name, int top, const QString &placeholder,
-                    const QString &hint)
+                    const QString &hint, int hintLines)
 {
     auto *edit = new QLineEdit(form);
     edit->setObjectName(name);
@@ -46,7 +46,7 @@ QLineEdit *addField(QWidget *form, const QString &label, const QString &name, in
     hintLabel->setObjectName(name + QStringLiteral("Hint"));
     hintLabel->setTextFormat(Qt::PlainText);
     hintLabel->setWordWrap(true);
-    hintLabel->setGeometry(16, top + 44, FieldWidth, 32);
+    hintLabel->setGeometry(16, top + 44, FieldWidth, 16 * hintLines + 2);
     hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = hintLabel->palette();
     palette.setColor(QPalette::WindowText, QColor(80, 80, 80));
@@ -64,38 +64,40 @@ OptionForm::OptionForm(QWidget *parent)
     setObjectName(QStringLiteral("OptionForm"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("サーバー設定"));
-    setFixedSize(400, 316);
+    setFixedSize(400, 330);
 
     m_smtpText = addField(this, QStringLiteral("SMTPサーバー名(&S)"), QStringLiteral("SmtpText"), 10,
                           QStringLiteral("例: smtp.example.jp"),
                           QStringLiteral("ポート番号は smtp.example.jp:587、SSL は smtps://smtp.example.jp:465、"
-                                         "送信にログインが要るときは smtp://ユーザー@smtp.example.jp:587"));
-    m_pop3Text = addField(this, QStringLiteral("POP3サーバー名(&P)"), QStringLiteral("Pop3Text"), 90,
+                                         "送信にログインが要るときは smtp://ユーザー@smtp.example.jp:587"),
+                          3);
+    m_pop3Text = addField(this, QStringLiteral("POP3サーバー名(&P)"), QStringLiteral("Pop3Text"), 106,
                           QStringLiteral("例: pop.example.jp"),
                           QStringLiteral("ポート番号は pop.example.jp:110、SSL は pop3s://pop.example.jp"
-                                         "（ポート 995）。ID とパスワードは「ID/PASS」で設定します"));
-    m_mailText = addField(this, QStringLiteral("メールアドレス(&M)"), QStringLiteral("MailText"), 170,
+                                         "（ポート 995）。ID とパスワードは「ID/PASS」で設定します"),
+                          2);
+    m_mailText = addField(this, QStringLiteral("メールアドレス(&M)"), QStringLiteral("MailText"), 186,
                           QStringLiteral("例: hanako@example.jp"),
-                          QStringLiteral("送信するメールの差出人になる、あなたのメールアドレス"));
+                          QStringLiteral("送信するメールの差出人になる、あなたのメールアドレス"), 1);
 
     m_apopCheck = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
     m_apopCheck->setObjectName(QStringLiteral("ApopCheck"));
-    m_apopCheck->setGeometry(16, 246, FieldWidth, 22);
+    m_apopCheck->setGeometry(16, 260, FieldWidth, 22);
     m_apopCheck->setAccessibleName(spokenCaption(m_apopCheck->text()));
 
     m_testButton = new QPushButton(QStringLiteral("接続テスト(&T)"), this);
     m_testButton->setObjectName(QStringLiteral("TestCommand"));
-    m_testButton->setGeometry(16, 278, 112, 26);
+    m_testButton->setGeometry(16, 292, 112, 26);
     m_testButton->setAccessibleName(QStringLiteral("接続テスト"));
     m_testButton->setAutoDefault(true);
     connect(m_testButton, &QPushButton::clicked, this, &OptionForm::TestCommand_Click);
 
     m_okButton = new QPushButton(QStringLiteral("設定"), this);
     m_okButton->setObjectName(QStringLiteral("OkCommand"));
-    m_okButton->setGeometry(216, 278, 80, 26);
+    m_okButton->setGeometry(216, 292, 80, 26);
     m_cancelButton = new QPushButton(QStringLiteral("中止"), this);
     m_cancelButton->setObjectName(QStringLiteral("CancelCommand"));
-    m_cancelButton->setGeometry(304, 278, 80, 26);
+    m_cancelButton->setGeometry(304, 292, 80, 26);
     // Enter presses the button that has the focus, as on the other windows.
     m_okButton->setAutoDefault(true);
     m_cancelButton->setAutoDefault(true);
