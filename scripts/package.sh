@@ -32,6 +32,6 @@ trap 'rm -rf "$check"' EXIT
 dpkg-deb -x "$deb" "$check"
 desktop-file-validate "$check"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$check"/usr/share/metainfo/*.metainfo.xml
-lintian --fail-on error --suppress-tags binary-without-manpage "$deb"
+lintian --fail-on error "$deb"
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends
