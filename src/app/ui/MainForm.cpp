@@ -354,7 +354,10 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     const bool leftUp = type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton;
 
     // Reaching a control with Tab explains it as the pointer would.
-    if ((pointerMoved || type == QEvent::FocusIn) && m_helpTopics.contains(watched)) {
+    const bool tabbedTo = type == QEvent::FocusIn
+                          && (static_cast<QFocusEvent *>(event)->reason() == Qt::TabFocusReason
+                              || static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason);
+    if ((pointerMoved || tabbedTo) && m_helpTopics.contains(watched)) {
         showHelp(m_helpTopics.value(watched));
     } else if (type == QEvent::MouseMove && watched == m_statusPanel
                && !m_statusPanel->childAt(mouse->position().toPoint())) {

@@ -328,6 +328,8 @@ void WriteForm::createAddressPane()
     m_addressList->setAutoFillBackground(true);
     m_addressList->viewport()->installEventFilter(this);
     connect(m_addressList, &QAbstractItemView::pressed, this, &WriteForm::List1_MouseDown);
+    // Enter on an entry does what a press does, for use without a mouse.
+    connect(m_addressList, &QAbstractItemView::activated, this, &WriteForm::List1_MouseDown);
 
     m_countBox = new QLineEdit(this);
     m_countBox->setObjectName(QStringLiteral("Text1"));
