@@ -32,7 +32,9 @@ int main(int argc, char *argv[])
     }
 
     // The account file lives in the current folder: started from an install
-    // (a launcher starts programs in the home folder), that is the program folder.
+    // (a launcher starts programs in the home folder), that is the program
+    // folder. Done last, so that file names given on the command line and
+    // handled before it still name files in the user's current folder.
     if (folder.installed)
         QDir::setCurrent(folder.path);
     return app::StartUp(application, app::MainFormServices::standard(), arguments.value(0));
