@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -79,11 +80,29 @@ void InstanceLock::listen(const QString &dataFolder)
     QLocalServer::removeServer(name);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A start that only wants the window connects and goes; one with a link
+    // writes it, ended by a line break, and then goes. What a client sends
+    // is read once it has gone, and at most MaxLinkBytes of it.
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *client = m_server->nextPendingConnection()) {
-            client->disconnectFromServer();
-            client->deleteLater();
-            Q_EMIT activationRequested();
+            client->setReadBufferSize(MaxLinkBytes + 1);
+            auto finish = [this, client] {
+                if (client->property("glimraDone").toBool())
+                    return;
+                client->setProperty("glimraDone", true);
+                const QByteArray received = client->readAll();
+                client->deleteLater();
+                const qsizetype end = received.indexOf('\n');
+                if (end > 0 && received.size() <= MaxLinkBytes)
+                    Q_EMIT linkReceived(QString::fromUtf8(received.left(end)));
+                else
+                    Q_EMIT activationRequested();
+            };
+            connect(client, &QLocalSocket::disconnected, this, finish);
+            // Nothing is waited for longer than this, whatever the client does.
+            QTimer::singleShot(5000, client, [client] { client->abort(); });
+            if (client->state() != QLocalSocket::ConnectedState)
+                finish();
         }
     });
     // Without the socket the lock still holds; only the window cannot be
@@ -101,6 +120,29 @@ bool InstanceLock::requestActivation(const QString &dataFolder, int timeoutMs)
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.disconnectFromServer();
+    return true;
+}
+
+} // namespace app
+
+namespace app {
+
+bool InstanceLock::sendLink(const QString &dataFolder, const QString &link, int timeoutMs)
+{
+    const QByteArray line = link.toUtf8() + '\n';
+    if (line.size() > MaxLinkBytes || link.contains(QLatin1Char('\n')))
+        return false;
+    QLocalSocket socket;
+    socket.connectToServer(serverName(dataFolder));
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(line);
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(timeoutMs))
+            return false;
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
     return true;
 }
 

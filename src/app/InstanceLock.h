@@ -38,15 +38,22 @@ public:
     // Asks the program that holds the lock of the data folder to come to the
     // front; false when it could not be reached within the time given.
     static bool requestActivation(const QString &dataFolder, int timeoutMs = 1000);
+    // Hands a mailto link to the program that holds the lock; false when it
+    // could not be reached or did not take the whole link in time.
+    static bool sendLink(const QString &dataFolder, const QString &link, int timeoutMs = 3000);
 
     // The name of the lock file in the data folder.
     static constexpr char LockFileName[] = "GlimraMail.lock";
+    // The longest link a later start may hand over, line break included.
+    static constexpr qsizetype MaxLinkBytes = 64 * 1024;
     // The local socket's name for a data folder: one per user and folder.
     [[nodiscard]] static QString serverName(const QString &dataFolder);
 
 Q_SIGNALS:
     // A later start on the same data folder asked for this program's window.
     void activationRequested();
+    // A later start handed over a mailto link (as the user gave it).
+    void linkReceived(const QString &link);
 
 private:
     void listen(const QString &dataFolder);

@@ -146,6 +146,16 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
 int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
                       const QString &body, const QStringList &attachments);
 
+// A connection test: connects to the SMTP server, encrypts and logs in
+// exactly as NMailSmtpSendMail would (with the credentials provider's ID and
+// password when the address names a user), then ends with QUIT. No mail is
+// sent. Returns 0 or a negative code (NMailGetMessage tells why); *encrypted
+// tells whether the connection was TLS.
+int NMailSmtpLogin(const QString &server, bool *encrypted);
+
+// Whether the POP3 connection behind handle is encrypted (STLS or pop3s://).
+bool NMailPop3IsEncrypted(int handle);
+
 // The text of the last error, in Japanese, followed by the server's own reply
 // where there was one.
 QString NMailGetMessage();

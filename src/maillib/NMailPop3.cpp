@@ -337,4 +337,10 @@ int NMailPop3Close(int handle)
     return 1;
 }
 
+bool NMailPop3IsEncrypted(int handle)
+{
+    const Pop3Session *session = detail::pop3Session(handle);
+    return session && session->isEncrypted();
+}
+
 } // namespace maillib

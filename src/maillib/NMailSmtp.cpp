@@ -146,4 +146,37 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     return result.code;
 }
 
+int NMailSmtpLogin(const QString &server, bool *encrypted)
+{
+    if (encrypted)
+        *encrypted = false;
+    if (sendInProgress)
+        return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
+    const QScopedValueRollback guard(sendInProgress, true);
+
+    SmtpRequest request;
+    if (!SmtpServerName::parse(server, &request.server))
+        return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
+    if (!request.server.user.isEmpty()) {
+        const auto credentials = credentialsProvider() ? credentialsProvider()() : std::pair<QString, QString>();
+        request.userId = credentials.first;
+        request.password = credentials.second;
+        if (request.userId.isEmpty() || request.password.isEmpty())
+            return fail(NMailErrorAuthenticate,
+                        QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。"));
+    }
+    request.loginOnly = true;
+    request.ehloName = ehloName();
+    const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
+    request.timeouts = {seconds, seconds, seconds};
+    request.timeouts.overallMs = 2 * qint64(detail::timeoutMilliseconds());
+    const quint64 generation = detail::cancelGeneration();
+    request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
+    const SmtpResult result = sendSmtp(request);
+    detail::setLastError(result.error);
+    if (encrypted)
+        *encrypted = result.encrypted;
+    return result.code;
+}
+
 } // namespace maillib

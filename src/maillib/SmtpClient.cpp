@@ -71,6 +71,8 @@ struct Transcript
     // The first refusal counts: libcurl may still send QUIT and read its reply.
     QByteArray refusedCommand;
     QByteArray refusedReply;
+    // TLS records went over the connection (STARTTLS or smtps://).
+    bool encrypted = false;
 };
 
 int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *user)
@@ -81,6 +83,8 @@ int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *use
         transcript->replyReceived(bytes);
     else if (type == CURLINFO_HEADER_OUT)
         transcript->commandSent(bytes);
+    else if (type == CURLINFO_SSL_DATA_IN || type == CURLINFO_SSL_DATA_OUT)
+        transcript->encrypted = true;
     return 0;
 }
 
@@ -224,7 +228,7 @@ SmtpResult transfer(const SmtpRequest &request)
     std::unique_lock keptLock(keptConnection.mutex);
     std::unique_ptr<CURL, CurlEasyCleanup> curl;
     CURL *h = nullptr;
-    if (keptConnection.keep) {
+    if (keptConnection.keep && !request.loginOnly) {
         if (keptConnection.handle)
             curl_easy_reset(keptConnection.handle);
         else
@@ -255,12 +259,18 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
-    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(h, CURLOPT_READFUNCTION, readCallback);
-    curl_easy_setopt(h, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.message.size()));
+    if (request.loginOnly) {
+        // The greeting, EHLO, STARTTLS and AUTH belong to libcurl's connect
+        // phase; nothing of a mail transaction is sent.
+        curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.constData());
+        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
+        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, readCallback);
+        curl_easy_setopt(h, CURLOPT_READDATA, &upload);
+        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.message.size()));
+    }
     // The data is canonical CRLF already; CURLOPT_CRLF would double the CRs.
     curl_easy_setopt(h, CURLOPT_CRLF, 0L);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
@@ -294,9 +304,11 @@ SmtpResult transfer(const SmtpRequest &request)
     }
 
     const CURLcode rc = curl_easy_perform(h);
-    if (rc == CURLE_OK)
-        return {};
-    return describe(rc, transcript, request, errorBuffer);
+    if (rc != CURLE_OK)
+        return describe(rc, transcript, request, errorBuffer);
+    SmtpResult result;
+    result.encrypted = transcript.encrypted;
+    return result;
 }
 
 } // namespace
@@ -315,7 +327,8 @@ void keepSmtpConnection(bool keep)
 
 SmtpResult sendSmtp(const SmtpRequest &request)
 {
-    if (checkMailbox(request.from) != AddressProblem::None || checkMailbox(request.to) != AddressProblem::None)
+    if (!request.loginOnly
+        && (checkMailbox(request.from) != AddressProblem::None || checkMailbox(request.to) != AddressProblem::None))
         return failure(NMailErrorBadArgument, QStringLiteral("メールアドレスに使えない文字が含まれています。"));
     for (char c : request.ehloName) {
         if (c <= ' ' || c == '/' || c > '~')

@@ -33,12 +33,16 @@ struct SmtpRequest
     SmtpTimeouts timeouts;
     // Asked from the transfer's thread now and then; true stops the send (NMailErrorCancelled).
     std::function<bool()> cancelled;
+    // Only connect, encrypt as a send would and log in when the address names
+    // a user, then end with QUIT: no mail is sent (from, to and message unused).
+    bool loginOnly = false;
 };
 
 struct SmtpResult
 {
     int code = 0;  // 0, or one of the NMailError codes
     QString error; // Japanese text for the user, then the server's reply if there was one
+    bool encrypted = false; // the connection was TLS when it ended (STARTTLS or smtps://)
 };
 
 // Sends the message. Addresses are checked again here: one with a control

@@ -3,7 +3,7 @@
 
 #include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QtTest>
+#include <QTest>
 
 using namespace maillib;
 using testsupport::DovecotServer;

@@ -8,7 +8,7 @@
 #include <QSslKey>
 #include <QTemporaryDir>
 
-#include <QtTest>
+#include <QTest>
 
 using maillib::Pop3Address;
 using maillib::Pop3Login;

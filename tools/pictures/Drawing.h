@@ -16,7 +16,9 @@ QImage editorIcon(int kind);               // 16 x 16; the editor's tool bar, Ed
 inline constexpr const char *EditorIconKeys[] = {"New", "Open", "Save", "Print", "Cut",
                                                  "Copy", "Paste", "Bold", "Italic", "Underline"};
 QImage viewerButtonPicture(int kind);      // 22 x 22; the viewer's Command3 to Command6
-QImage composerButtonPicture(int kind);    // 16 x 16; the composer's Command5, Command6, Command11, Command7
+QImage composerButtonPicture(int kind);
+QImage appIcon(int size);                  // size x size with transparency; the program's icon
+inline constexpr int AppIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};    // 16 x 16; the composer's Command5, Command6, Command11, Command7
 
 using Rng = std::mt19937;
 inline double uniform(Rng &rng, double lo, double hi)

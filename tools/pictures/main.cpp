@@ -13,7 +13,8 @@
 // New.png, Jyushin.png, Tyakushin.png, Set.png, Address.png, the editor's
 // tool-bar icons in editor/, the viewer's button pictures Command3.png to
 // Command6.png in viewer/ and the composer's Command5.png, Command6.png,
-// Command11.png, Command7.png in compose/ (the two windows share button names).
+// Command11.png, Command7.png in compose/ (the two windows share button names),
+// and the program's icon as hicolor/<size>x<size>/apps/glimramail.png.
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -49,5 +50,12 @@ int main(int argc, char *argv[])
     // The pictures at the left end of the viewer's four mail buttons.
     for (int i = 0; i < 4; ++i)
         ok &= pictures::viewerButtonPicture(i).save(out.filePath(QStringLiteral("viewer/Command%1.png").arg(i + 3)));
+    // The program's icon in the sizes desktops ask for, hicolor theme layout.
+    for (int size : pictures::AppIconSizes) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!out.mkpath(folder))
+            return 1;
+        ok &= pictures::appIcon(size).save(out.filePath(folder + QStringLiteral("/glimramail.png")));
+    }
     return ok ? 0 : 1;
 }

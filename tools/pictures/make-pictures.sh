@@ -27,4 +27,6 @@ done
 for name in Command5 Command6 Command11 Command7; do
   cp "$work/compose/$name.png" assets/compose/
 done
+rm -rf assets/icons/hicolor
+cp -r "$work/hicolor" assets/icons/
 echo "pictures written to assets/"

@@ -197,6 +197,8 @@ void FriendForm::createControls()
     connect(m_deleteButton, &QPushButton::clicked, this, &FriendForm::Command4_Click);
     connect(m_reloadButton, &QPushButton::clicked, this, &FriendForm::Command2_Click);
     connect(m_list, &QAbstractItemView::pressed, this, &FriendForm::MailListView_MouseDown);
+    // Enter on an entry does what a press does, for use without a mouse.
+    connect(m_list, &QAbstractItemView::activated, this, &FriendForm::MailListView_MouseDown);
 
     m_helpTexts = {
         {m_pasteAddressButton, QStringLiteral("コピーして来たメールアドレスを貼り付けます。")},

@@ -30,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 
@@ -75,8 +76,31 @@ MainForm::MainForm(habitat::Habitat &habitat, QWidget *parent)
     createBlinkTimers();
     createControls();
     createLitterGame();
+    createKeyboardCommands();
     m_windows = new WindowHub(this);
     m_mailCheck = new MainFormMailCheck(*this);
+}
+
+void MainForm::createKeyboardCommands()
+{
+    // What the mouse alone did: the labels' menu (Shift+F10 or the menu key,
+    // as for any context menu) and picking up a piece of litter (Delete).
+    for (const QKeySequence &keys : {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+        auto *menuKey = new QShortcut(keys, this);
+        connect(menuKey, &QShortcut::activated, this, [this] {
+            QLabel *label = m_menuLabels[1];
+            m_popupMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
+        });
+    }
+    auto *pickUp = new QShortcut(QKeySequence(Qt::Key_Delete), this);
+    connect(pickUp, &QShortcut::activated, this, [this] {
+        for (int i = 0; i < int(std::size(m_litter)); ++i) {
+            if (m_litter[i]->isVisible()) {
+                m_litterGame->clickPicture(i);
+                return;
+            }
+        }
+    });
 }
 
 MainForm::~MainForm()
@@ -329,7 +353,11 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     const auto *mouse = static_cast<QMouseEvent *>(event);
     const bool leftUp = type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton;
 
-    if (pointerMoved && m_helpTopics.contains(watched)) {
+    // Reaching a control with Tab explains it as the pointer would.
+    const bool tabbedTo = type == QEvent::FocusIn
+                          && (static_cast<QFocusEvent *>(event)->reason() == Qt::TabFocusReason
+                              || static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason);
+    if ((pointerMoved || tabbedTo) && m_helpTopics.contains(watched)) {
         showHelp(m_helpTopics.value(watched));
     } else if (type == QEvent::MouseMove && watched == m_statusPanel
                && !m_statusPanel->childAt(mouse->position().toPoint())) {

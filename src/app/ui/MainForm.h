@@ -107,6 +107,7 @@ private:
     void createBlinkTimers();
     void centreOnScreen();
     // MainFormLayout.cpp: the controls at their places.
+    void createKeyboardCommands();
     void createControls();
     void createToolbar();
     void createStatusPanel();

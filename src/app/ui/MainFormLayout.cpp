@@ -31,12 +31,13 @@ struct ToolbarButton
 {
     const char *key;
     const char16_t *caption;
+    QKeyCombination shortcut;
 };
-constexpr ToolbarButton ToolbarButtons[] = {{"New", u"新規作成"},
-                                            {"Jyushin", u"受信"},
-                                            {"Tyakushin", u"着信履歴"},
-                                            {"Set", u"設定"},
-                                            {"Address", u"アドレス帳"}};
+const ToolbarButton ToolbarButtons[] = {{"New", u"新規作成", Qt::CTRL | Qt::Key_N},
+                                        {"Jyushin", u"受信", QKeyCombination(Qt::Key_F5)},
+                                        {"Tyakushin", u"着信履歴", Qt::CTRL | Qt::Key_I},
+                                        {"Set", u"設定", Qt::CTRL | Qt::Key_Comma},
+                                        {"Address", u"アドレス帳", Qt::CTRL | Qt::Key_B}};
 
 QFont uiFont(int pixelSize)
 {
@@ -148,8 +149,16 @@ void MainForm::createToolbar()
         QAction *action = m_toolBar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(key)),
                                                QString::fromUtf16(button.caption));
         action->setObjectName(key);
+        // The buttons can be reached with Tab, and pressed from anywhere in the
+        // window with their keys; the tip says which.
+        action->setShortcut(QKeySequence(button.shortcut));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const QString keyText = action->shortcut().toString(QKeySequence::NativeText);
+        action->setToolTip(QStringLiteral("%1（%2）").arg(QString::fromUtf16(button.caption), keyText));
         QWidget *widget = m_toolBar->widgetForAction(action);
         widget->setObjectName(key);
+        widget->setFocusPolicy(Qt::StrongFocus);
+        widget->setAccessibleDescription(QStringLiteral("キー: ") + keyText);
         widget->setFixedSize(56, 56);
         widget->setFont(uiFont(12));
         widget->setMouseTracking(true);

@@ -16,6 +16,14 @@ inline constexpr char16_t AlreadyRunningText[] = u"GlimraMail は既に起動し
 // the start ends here without touching a file. Otherwise the main window is
 // created, loaded and shown and the main loop runs until the process ends.
 // Returns the exit code.
-int StartUp(QApplication &application, MainFormServices services);
+//
+// mailLink, when it is a "mailto:" link, opens the composer filled from it;
+// when another program holds the folder, the link goes to that program,
+// which opens its composer, and this start ends without a message box.
+int StartUp(QApplication &application, MainFormServices services, const QString &mailLink = {});
+
+// Opens the composer of the main window filled from a mailto link; a text
+// that is no such link does nothing.
+void openMailLink(MainForm &mainForm, const QString &link);
 
 } // namespace app

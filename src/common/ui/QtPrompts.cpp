@@ -38,6 +38,8 @@ QtPrompts::~QtPrompts() = default;
 void QtPrompts::inform(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok, QApplication::activeWindow());
+    // Texts may hold what a server or a mail said: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -45,6 +47,8 @@ bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon i
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
+    // Texts may hold what a server or a mail said: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -52,6 +56,8 @@ bool QtPrompts::askOkCancel(const QString &text, const QString &title, PromptIco
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
+    // Texts may hold what a server or a mail said: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Ok;
 }
 

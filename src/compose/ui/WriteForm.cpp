@@ -366,6 +366,8 @@ void WriteForm::createAddressPane()
     m_addressList->setAutoFillBackground(true);
     m_addressList->viewport()->installEventFilter(this);
     connect(m_addressList, &QAbstractItemView::pressed, this, &WriteForm::List1_MouseDown);
+    // Enter on an entry does what a press does, for use without a mouse.
+    connect(m_addressList, &QAbstractItemView::activated, this, &WriteForm::List1_MouseDown);
 
     m_countBox = new QLineEdit(this);
     m_countBox->setObjectName(QStringLiteral("Text1"));
@@ -763,6 +765,23 @@ void WriteForm::Command11_Click()
     m_fortuneBox->setChecked(false);
     setAddressListColour(false);
     setRecipientBoxLook(false);
+}
+
+bool WriteForm::fillFromLink(const QString &to, const QString &subject, const QString &body)
+{
+    if (m_sending)
+        return false;
+    const bool begun = !m_recipientBox->toPlainText().isEmpty() || !m_subjectBox->text().isEmpty()
+                       || !m_body->toPlainText().isEmpty();
+    if (begun
+        && !common::prompts().askYesNo(
+            QStringLiteral("書きかけのメールを、リンクの宛先・件名・本文で置き換えますか？")))
+        return false;
+    m_recipientBox->setProgramText(to);
+    m_subjectBox->setText(subject);
+    setBodyText(body);
+    m_body->setFocus();
+    return true;
 }
 
 void WriteForm::Command5_Click()

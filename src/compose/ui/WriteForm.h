@@ -66,6 +66,11 @@ public:
     void Option2_Click();   // bulk mode on, after a question
     void List1_MouseDown();
 
+    // Puts a mail link's recipients, subject and body into the window. A mail
+    // already begun is replaced only when the user agrees; nothing changes
+    // during a send. False when the window was left as it was.
+    bool fillFromLink(const QString &to, const QString &subject, const QString &body);
+
     [[nodiscard]] bool sending() const { return m_sending; }
     [[nodiscard]] bool bulkMode() const;
     // Entry k of the address list holds record recordNumbers()[k].

@@ -23,6 +23,8 @@ protected:
 private:
     void OkCommand_Click();
     void CancelCommand_Click();
+    // "接続テスト": both servers tried with what is typed; nothing fetched or sent.
+    void TestCommand_Click();
 
     QLineEdit *m_smtpText;
     QLineEdit *m_pop3Text;
@@ -30,6 +32,7 @@ private:
     QCheckBox *m_apopCheck;
     QPushButton *m_okButton;
     QPushButton *m_cancelButton;
+    QPushButton *m_testButton;
 };
 
 } // namespace settings
