@@ -130,10 +130,17 @@ qint64 NMailPop3ReceivedBytes(int handle);
 // -5 when a file cannot be created, -6 for a split message whose parts are not
 // all present.
 // writtenFiles, when given, receives the full paths of the files written.
+// NMailAttachmentUsesFetchedBytes tells beforehand whether messageText will be
+// read at all.
 int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
                              const QString &folder, const QString &workFilePath, const QString &messageText,
                              QStringList *writtenFiles = nullptr);
 void NMailAttachmentFileClose();
+
+// True when header and body are what NMailPop3GetMail last handed out, so that
+// NMailAttachmentFileFirst works from the exact bytes received and does not
+// read messageText.
+[[nodiscard]] bool NMailAttachmentUsesFetchedBytes(const QString &header, const QString &body);
 
 // Sends one message to one recipient from sender. attachments are file paths
 // joined by ",". server: "host", "host:port", "smtp://[user@]host[:port]",

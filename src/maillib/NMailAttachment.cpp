@@ -4,6 +4,15 @@
 
 namespace maillib {
 
+bool NMailAttachmentUsesFetchedBytes(const QString &header, const QString &body)
+{
+    const detail::LastFetched &last = detail::lastFetched();
+    if (header != last.header || body != last.body)
+        return false;
+    // A large message read from its file has no bytes in memory.
+    return !last.raw.isEmpty() || (last.decoded && last.decoded->parsed().keptOnDisk());
+}
+
 int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
                              const QString &folder, const QString &workFilePath, const QString &messageText,
                              QStringList *writtenFiles)
@@ -11,7 +20,7 @@ int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QSt
     Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
     const detail::LastFetched &last = detail::lastFetched();
     std::shared_ptr<const detail::DecodedMessage> message;
-    const bool fetched = header && body && *header == last.header && *body == last.body;
+    const bool fetched = header && body && NMailAttachmentUsesFetchedBytes(*header, *body);
     if (fetched && !last.raw.isEmpty()) {
         // The message just fetched: its exact bytes, not a converted copy,
         // and the parse made when it was fetched.

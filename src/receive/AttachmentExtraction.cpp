@@ -105,26 +105,34 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
     out = ExtractionDetails();
     const QString folder = attachmentFolderPath();
     const QString workFile = workFilePath();
-    const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n") + common::CutAtNul(texts.body)
-                            + QLatin1String("\r\n");
-
-    if (keeper)
-        keeper->lend(workFile);
-    bool workFileOk = writeWorkFile(workFile, written);
+    // A message the layer has just fetched is extracted from the bytes it
+    // received; the text through the work file would not be read, and
+    // writing it costs more than the extraction itself.
+    const bool fromFetchedBytes = maillib::NMailAttachmentUsesFetchedBytes(texts.header, texts.body);
+    bool workFileOk = true;
     QString messageText;
-    if (workFileOk)
-        messageText = common::readCp932TextFile(workFile, &workFileOk);
-    if (!workFileOk)
-        messageText = asWorkFileText(written);
+    if (!fromFetchedBytes) {
+        const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n")
+                                + common::CutAtNul(texts.body) + QLatin1String("\r\n");
+        if (keeper)
+            keeper->lend(workFile);
+        workFileOk = writeWorkFile(workFile, written);
+        if (workFileOk)
+            messageText = common::readCp932TextFile(workFile, &workFileOk);
+        if (!workFileOk)
+            messageText = asWorkFileText(written);
+    }
     messageText.append(QChar(0));
 
     const qint16 result = qint16(maillib::NMailAttachmentFileFirst(&texts.subject, &texts.date, &texts.from,
                                                                    &texts.header, &texts.body, folder, workFile,
                                                                    messageText, &out.writtenFiles));
     maillib::NMailAttachmentFileClose();
-    if (keeper && workFileOk)
-        keeper->keep(workFile);
-    QFile::remove(workFile);
+    if (!fromFetchedBytes) {
+        if (keeper && workFileOk)
+            keeper->keep(workFile);
+        QFile::remove(workFile);
+    }
     out.workFileFailed = !workFileOk;
 
     if (result == maillib::NMailErrorSplitIncomplete) {

@@ -53,8 +53,8 @@ inline constexpr char WorkFileName[] = "KRXRECV.TMP";
 // message boxes, and the work file is removed again. Nothing in the
 // attachment folder is touched but the files the layer writes. When the work
 // file cannot be written or read the message text is built in memory instead
-// and WorkFileFailed returned; the layer works from the bytes it received
-// either way, so nothing is lost by it.
+// and WorkFileFailed returned. A message the layer has just fetched is
+// extracted from the exact bytes received, and no work file is written for it.
 ExtractionOutcome ExtractAttachments(MessageTexts &texts);
 
 // Keeps the work file's inode between the messages of one check, under a
