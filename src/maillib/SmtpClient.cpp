@@ -2,12 +2,17 @@
 
 #include "maillib/MessageBuilder.h"
 #include "maillib/NMail.h"
+#include "maillib/ServerTrust.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QThread>
 
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <atomic>
 #include <climits>
@@ -194,6 +199,7 @@ struct KeptConnection
     std::mutex mutex;
     CURL *handle = nullptr;
     bool keep = false;
+
 };
 
 KeptConnection &kept()
@@ -206,6 +212,50 @@ void initCurl()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The server certificate as the TLS handshake saw it, and the one trusted.
+// The transfer runs on one worker thread, and the handshake on that thread.
+struct CertificateCheck
+{
+    QByteArray trustedSha256;
+    QByteArray leaf; // DER of the server's own certificate
+};
+thread_local CertificateCheck *t_certificateCheck = nullptr;
+
+QByteArray sha256Of(X509 *certificate)
+{
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), md, &length) != 1)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(md), int(length));
+}
+
+int verifyCallback(int preverified, X509_STORE_CTX *context)
+{
+    CertificateCheck *check = t_certificateCheck;
+    X509 *leaf = X509_STORE_CTX_get0_cert(context);
+    if (!check || !leaf)
+        return preverified;
+    if (check->leaf.isEmpty()) {
+        unsigned char *der = nullptr;
+        const int length = i2d_X509(leaf, &der);
+        if (length > 0)
+            check->leaf = QByteArray(reinterpret_cast<const char *>(der), length);
+        OPENSSL_free(der);
+    }
+    // With a trusted certificate the chain is not looked at: it is that one or none.
+    if (!check->trustedSha256.isEmpty())
+        return sha256Of(leaf) == check->trustedSha256 ? 1 : 0;
+    return preverified;
+}
+
+CURLcode sslContextCallback(CURL *, void *sslContext, void *)
+{
+    auto *context = static_cast<SSL_CTX *>(sslContext);
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context) | SSL_VERIFY_PEER, verifyCallback);
+    return CURLE_OK;
 }
 
 int progressCallback(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -275,8 +325,13 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progressCallback);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<SmtpRequest *>(&request));
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    CertificateCheck certificateCheck{request.trustedCertificateSha256, {}};
+    t_certificateCheck = &certificateCheck;
+    const bool pinned = !request.trustedCertificateSha256.isEmpty();
+    // A trusted certificate is checked by its digest in verifyCallback alone.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, pinned ? 0L : 2L);
+    curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
     // OpenSSL's own variables name another CA store, as a test or a site may.
     const QByteArray caFile = qgetenv("SSL_CERT_FILE");
     const QByteArray caDir = qgetenv("SSL_CERT_DIR");
@@ -294,15 +349,29 @@ SmtpResult transfer(const SmtpRequest &request)
     }
 
     const CURLcode rc = curl_easy_perform(h);
+    t_certificateCheck = nullptr;
     if (rc == CURLE_OK)
         return {};
-    return describe(rc, transcript, request, errorBuffer);
+    SmtpResult result = describe(rc, transcript, request, errorBuffer);
+    const bool certificateRefused = rc == CURLE_PEER_FAILED_VERIFICATION
+        || (pinned && rc == CURLE_SSL_CONNECT_ERROR && !certificateCheck.leaf.isEmpty()
+            && QCryptographicHash::hash(certificateCheck.leaf, QCryptographicHash::Sha256) != request.trustedCertificateSha256);
+    if (certificateRefused) {
+        result.code = NMailErrorConnect;
+        result.error = describe(CURLE_PEER_FAILED_VERIFICATION, transcript, request, errorBuffer).error;
+        result.rejectedCertificate = certificateCheck.leaf;
+        result.certificateProblem = pinned ? QStringLiteral("以前に信頼した証明書とは違う証明書です。")
+                                           : QString::fromUtf8(errorBuffer);
+    }
+    return result;
 }
 
 } // namespace
 
 void keepSmtpConnection(bool keep)
 {
+    // A run of sends begins or ends: certificates refused in the last one may be asked about again.
+    forgetRefusedCertificates();
     KeptConnection &k = kept();
     const std::lock_guard lock(k.mutex);
     k.keep = keep;
@@ -311,6 +380,13 @@ void keepSmtpConnection(bool keep)
         curl_easy_cleanup(k.handle);
         k.handle = nullptr;
     }
+}
+
+bool smtpConnectionKept()
+{
+    KeptConnection &k = kept();
+    const std::lock_guard lock(k.mutex);
+    return k.keep;
 }
 
 SmtpResult sendSmtp(const SmtpRequest &request)

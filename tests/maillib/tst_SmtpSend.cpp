@@ -1,6 +1,9 @@
 #include "maillib/NMail.h"
 #include "maillib/SmtpClient.h"
+#include "maillib/ServerTrust.h"
+#include "support/ScriptedPrompts.h"
 #include "support/SmtpSink.h"
+#include "support/TempProgramFolder.h"
 #include "support/TestCa.h"
 
 #include <QCryptographicHash>
@@ -343,6 +346,51 @@ private Q_SLOTS:
         QCOMPARE(NMailGetMessage(), QStringLiteral("SMTPサーバーの証明書を確認できませんでした。証明書が信頼できないか、"
                                                    "サーバー名と一致しません。"));
         QCOMPARE(sink.messages().size(), 0);
+    }
+
+    // A certificate that does not verify goes through only once the user
+    // trusted exactly it; a different one is asked about again.
+    void certificateTrustedByFingerprint()
+    {
+        SmtpSink::Options options;
+        options.startTls = true;
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
+        SmtpSink sink(options);
+        QVERIFY(sink.isRunning());
+        testsupport::TempProgramFolder folder;
+        testsupport::ScriptedPrompts prompts;
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(sink.port());
+        const QString fingerprint = certificateFingerprint(QSslCertificate::fromPath(m_certs.certificateFile).value(0));
+        struct Step
+        {
+            bool otherTrusted; // the memory names another certificate for this server
+            bool answer;
+            int result;
+            bool asked;
+        };
+        const Step steps[] = {{false, false, int(NMailErrorConnect), true},
+                              {false, true, 0, true},
+                              {false, false, 0, false},
+                              {true, false, int(NMailErrorConnect), true}};
+        int delivered = 0;
+        for (const Step &step : steps) {
+            if (step.otherTrusted)
+                ServerTrust().trustCertificate(serverKey(QStringLiteral("smtp"), QStringLiteral("127.0.0.1"), sink.port()),
+                                               QSslCertificate::fromPath(m_certs.caFile).value(0));
+            prompts.shown.clear();
+            prompts.yesNoAnswers.clear();
+            prompts.yesNoAnswers.enqueue(step.answer);
+            QCOMPARE(NMailSmtpSendMail(server, QStringLiteral("hanako@example.jp"), QStringLiteral("taro@example.jp"),
+                                       QStringLiteral("s"), QStringLiteral("b"), QString()),
+                     step.result);
+            QCOMPARE(prompts.shown.size(), step.asked ? 1 : 0);
+            if (step.asked)
+                QVERIFY(prompts.shown.first().text.contains(fingerprint));
+            delivered += step.result == 0;
+            QCOMPARE(sink.waitForMessages(delivered, 2000).size(), delivered);
+        }
+        QVERIFY(prompts.shown.first().text.contains(QStringLiteral("違う証明書")));
     }
 
     void implicitTls()

@@ -48,6 +48,15 @@ bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon i
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtPrompts::askYesNoDefaultNo(const QString &text, const QString &title, PromptIcon icon)
+{
+    QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool QtPrompts::askOkCancel(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok | QMessageBox::Cancel,
