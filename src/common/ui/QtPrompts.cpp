@@ -30,6 +30,14 @@ QString titleOrApp(const QString &title)
 {
     return title.isEmpty() ? QString::fromLatin1(ApplicationTitle) : title;
 }
+
+// Every box shows its text as it is: texts carry subjects, file names and
+// server replies, which must never be drawn as markup or offer links.
+int run(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
 } // namespace
 
 QtPrompts::QtPrompts() = default;
@@ -38,14 +46,14 @@ QtPrompts::~QtPrompts() = default;
 void QtPrompts::inform(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    run(box);
 }
 
 bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
-    return box.exec() == QMessageBox::Yes;
+    return run(box) == QMessageBox::Yes;
 }
 
 bool QtPrompts::askYesNoDefaultNo(const QString &text, const QString &title, PromptIcon icon)
@@ -54,14 +62,14 @@ bool QtPrompts::askYesNoDefaultNo(const QString &text, const QString &title, Pro
                     QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return run(box) == QMessageBox::Yes;
 }
 
 bool QtPrompts::askOkCancel(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
-    return box.exec() == QMessageBox::Ok;
+    return run(box) == QMessageBox::Ok;
 }
 
 QString QtPrompts::chooseOpenFile(const QString &title, const QString &filter)
