@@ -1,6 +1,7 @@
 #include "common/RecordFile.h"
 
 #include "common/ProgramFolder.h"
+#include "common/PrivateFiles.h"
 #include "common/RecordFileSystem.h"
 
 #include <QFile>
@@ -156,7 +157,7 @@ StoreStatus RecordFile::create()
     if (StoreStatus status = recover(); !status)
         return status;
     const QString path = storePath();
-    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, 0644));
+    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, PrivateFileMode));
     if (!fd.valid())
         return StoreStatus::failure(StoreError::CannotOpen, path, errno);
     fd.close();
@@ -251,7 +252,7 @@ StoreStatus RecordFile::write(int n, const QByteArray &record, Flush flush)
     const QString path = storePath();
     struct stat info;
     const bool existed = fs().stat(encoded(path), &info) == 0;
-    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, 0644));
+    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, PrivateFileMode));
     if (!fd.valid())
         return StoreStatus::failure(StoreError::CannotOpen, path, errno);
     if (fs().fstat(fd.get(), &info) != 0)
@@ -394,7 +395,7 @@ StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
     }
 
     std::optional<Fd> target;
-    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, info.st_mode & 0777));
+    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, PrivateFileMode));
     if (!target->valid())
         return StoreStatus::failure(StoreError::CannotOpen, temp, errno);
     const auto abandon = [&](StoreError error, const QString &path) {

@@ -13,7 +13,7 @@ common::ProfileFile credentialsFile()
 {
     common::ProfileFile file(credentialsFilePath());
     // The password is kept as plain text, so nobody but the owner may read it.
-    file.setCreatePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.setCreatePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner, common::PermissionsOnEveryWrite);
     return file;
 }
 

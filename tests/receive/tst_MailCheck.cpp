@@ -16,6 +16,7 @@
 #include "support/TempProgramFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QtTest>
 
@@ -215,7 +216,7 @@ private Q_SLOTS:
         const receive::MailCheckResult result = check();
         QCOMPARE(result.loginResult, 0);
         QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
-        QCOMPARE(m_windows.newCount, QStringLiteral("0"));
+        QCOMPARE(m_windows.newCount, QString::number(result.loginResult));
         QCOMPARE(m_windows.viewerOpened, 0);
         QCOMPARE(habitat::litterTick().interval(), 1000);
         QVERIFY(m_prompts->shown.isEmpty());
@@ -253,7 +254,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
         QVERIFY(!m_prompts->shown.first().text.isEmpty());
         QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
-        QCOMPARE(m_windows.newCount, QString::number(result.loginResult));
+        QCOMPARE(m_windows.newCount, QStringLiteral("0"));
         QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
         QCOMPARE(storedSubjects(), QStringList());
     }
@@ -442,6 +443,30 @@ private Q_SLOTS:
         QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
         QVERIFY(storedBody(2).startsWith(QStringLiteral("本文です。")));
         QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    // What a check writes (the store, attachments, a long mail saved whole)
+    // is readable by the user only, whatever the umask.
+    void writtenFilesArePrivate()
+    {
+        QByteArray body;
+        while (body.size() < 40000)
+            body += "long line of a long mail\r\n";
+        deliver(attachmentMessage("one", "a.bin"));
+        deliver(textMessage("long", body));
+        QStringList before;
+        for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            before << it.next();
+        check();
+        QStringList written;
+        for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            if (!before.contains(path)) {
+                written << it.fileName();
+                QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+            }
+        }
+        QCOMPARE(written.size(), 3); // the store, a.bin and the .eml
     }
 
     void missingAttachmentFolderIsReportedOnceAndMailStillStored()

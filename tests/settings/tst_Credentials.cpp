@@ -63,9 +63,21 @@ private Q_SLOTS:
         QVERIFY(settings::LoadCredentials().userId.isEmpty());
     }
 
+    void createdFileIsForItsOwnerOnly_data()
+    {
+        QTest::addColumn<bool>("existedReadableByAll");
+        QTest::newRow("new file") << false;
+        QTest::newRow("file readable by all before") << true;
+    }
     void createdFileIsForItsOwnerOnly()
     {
+        QFETCH(bool, existedReadableByAll);
         testsupport::TempProgramFolder folder;
+        if (existedReadableByAll) {
+            folder.writeDataFile(QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=old\r\n");
+            QVERIFY(QFile::setPermissions(settings::credentialsFilePath(), QFile::ReadOwner | QFile::WriteOwner
+                                                                               | QFile::ReadGroup | QFile::ReadOther));
+        }
         QVERIFY(settings::SaveCredentials({QStringLiteral("id"), QStringLiteral("pw")}, SaveChoice::Save));
         const QFile::Permissions p = QFile::permissions(settings::credentialsFilePath());
         QCOMPARE(p & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
