@@ -152,6 +152,22 @@ QString RecordFile::tempPath() const
     return ProgramFolder::dataFile(m_layout.tempName);
 }
 
+QString RecordFile::storeFile() const
+{
+    const QString path = storePath();
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? info.symLinkTarget() : target;
+}
+
+QString RecordFile::tempFile() const
+{
+    const QString store = storeFile();
+    return store == storePath() ? tempPath() : QFileInfo(store).absolutePath() + QLatin1Char('/') + m_layout.tempName;
+}
+
 StoreStatus RecordFile::create()
 {
     if (StoreStatus status = recover(); !status)
@@ -352,8 +368,8 @@ StoreStatus RecordFile::compact(QByteArray *lastRecord)
 
 StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
 {
-    const QString store = storePath();
-    const QString temp = tempPath();
+    const QString store = storeFile();
+    const QString temp = tempFile();
     const qint64 length = m_layout.length;
     Fd source(fs().open(encoded(store), O_RDONLY, 0));
     if (!source.valid())
@@ -449,11 +465,11 @@ StoreStatus RecordFile::recover()
 {
     m_leftover = Leftover::None;
     m_setAside.clear();
-    const QString temp = tempPath();
+    const QString temp = tempFile();
     struct stat info;
     if (fs().stat(encoded(temp), &info) != 0)
         return errno == ENOENT ? StoreStatus() : StoreStatus::failure(StoreError::CannotOpen, temp, errno);
-    return resolveLeftover(storePath(), temp);
+    return resolveLeftover(storeFile(), temp);
 }
 
 namespace {
