@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QEventLoop>
 #include <QThread>
 
@@ -19,6 +20,9 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace maillib {
 
@@ -41,6 +45,10 @@ struct Transcript
     QByteArray pendingReply;
     QByteArray partialLine;
     bool replyComplete = true;
+    // Something was sent (or the connection opened) and its reply has not come yet.
+    bool awaitingReply = false;
+    // Where the socket of the handle's open connection is kept (CURL_SOCKET_BAD when none).
+    curl_socket_t *socket = nullptr;
 
     void commandSent(const QByteArray &line)
     {
@@ -66,6 +74,8 @@ struct Transcript
                 pendingReply += '\n';
             pendingReply += line;
             replyComplete = line.size() < 4 || line.at(3) != '-';
+            if (replyComplete)
+                awaitingReply = false;
             if (replyComplete && refusedReply.isEmpty() && pendingReply.left(3).toInt() >= 400) {
                 refusedReply = pendingReply;
                 refusedCommand = lastCommand;
@@ -82,11 +92,41 @@ int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *use
 {
     auto *transcript = static_cast<Transcript *>(user);
     const QByteArray bytes(data, qsizetype(size));
-    if (type == CURLINFO_HEADER_IN)
+    if (type == CURLINFO_HEADER_IN) {
         transcript->replyReceived(bytes);
-    else if (type == CURLINFO_HEADER_OUT)
+    } else if (type == CURLINFO_HEADER_OUT) {
+        // libcurl closes a connection whose server stopped answering with
+        // QUIT and waits the whole response time-out again for its reply,
+        // doubling the wait. A server that has not answered the last command
+        // will not answer QUIT either: the connection is shut down at once.
+        if (bytes.startsWith("QUIT") && transcript->awaitingReply && *transcript->socket != CURL_SOCKET_BAD) {
+            ::shutdown(*transcript->socket, SHUT_RDWR);
+            return 0;
+        }
         transcript->commandSent(bytes);
+        transcript->awaitingReply = true;
+    } else if (type == CURLINFO_DATA_OUT) {
+        transcript->awaitingReply = true;
+    }
     return 0;
+}
+
+// A new connection of this transfer: its socket, and the greeting to wait for.
+int socketOptionCallback(void *user, curl_socket_t socket, curlsocktype)
+{
+    auto *transcript = static_cast<Transcript *>(user);
+    *transcript->socket = socket;
+    transcript->awaitingReply = true;
+    return CURL_SOCKOPT_OK;
+}
+
+// The handle's connection closes: its socket is no longer one to shut down.
+int closeSocketCallback(void *user, curl_socket_t socket)
+{
+    auto *slot = static_cast<curl_socket_t *>(user);
+    if (*slot == socket)
+        *slot = CURL_SOCKET_BAD;
+    return ::close(socket);
 }
 
 struct Upload
@@ -199,6 +239,7 @@ struct KeptConnection
     std::mutex mutex;
     CURL *handle = nullptr;
     bool keep = false;
+    curl_socket_t socket = CURL_SOCKET_BAD; // of the kept handle's connection
 
 };
 
@@ -316,6 +357,12 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, debugCallback);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transcript);
+    curl_socket_t ownSocket = CURL_SOCKET_BAD;
+    transcript.socket = curl ? &ownSocket : &keptConnection.socket;
+    curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, socketOptionCallback);
+    curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, &transcript);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, closeSocketCallback);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, transcript.socket);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(request.timeouts.connectSeconds));
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(request.timeouts.responseSeconds));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -350,6 +397,24 @@ SmtpResult transfer(const SmtpRequest &request)
 
     const CURLcode rc = curl_easy_perform(h);
     t_certificateCheck = nullptr;
+    if (!curl) {
+        // The kept handle outlives this call: nothing of it may point at this
+        // call's locals when it closes its connection later (QUIT).
+        curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
+        curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
+        curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, nullptr);
+        curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, nullptr);
+        // The close callback stays: its slot lives as long as the handle.
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
+    }
+    // A handle of this call alone closes its connection (QUIT) here, while
+    // what its callbacks use still exists.
+    const auto closeOwnHandle = qScopeGuard([&curl] { curl.reset(); });
     if (rc == CURLE_OK)
         return {};
     SmtpResult result = describe(rc, transcript, request, errorBuffer);
@@ -379,6 +444,7 @@ void keepSmtpConnection(bool keep)
         // Ends the kept connection with QUIT.
         curl_easy_cleanup(k.handle);
         k.handle = nullptr;
+        k.socket = CURL_SOCKET_BAD;
     }
 }
 

@@ -457,6 +457,55 @@ private Q_SLOTS:
             QCOMPARE(received.first().envelope.value(QStringLiteral("auth_login")).toString(), QStringLiteral("alice"));
     }
 
+    // A server that stops answering: after the time-out the connection is
+    // shut at once, not held for the reply to QUIT (which doubled the wait).
+    void silentServerIsNotWaitedForTwice_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("kept connection, silent after a mail") << true;
+        QTest::newRow("connection per mail, silent after EHLO") << false;
+    }
+    void silentServerIsNotWaitedForTwice()
+    {
+        QFETCH(bool, keep);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        bool silent = !keep;
+        bool quitSeen = false;
+        bool hungUpBeforeQuitAnswer = false;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            socket->write("220 ready\r\n");
+            connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+                const QByteArray data = socket->readAll();
+                if (data.startsWith("QUIT") && silent) {
+                    quitSeen = true;
+                    QTimer::singleShot(300, socket, [&, socket] {
+                        hungUpBeforeQuitAnswer = socket->state() != QAbstractSocket::ConnectedState;
+                    });
+                } else if (data.startsWith("EHLO") || !silent) {
+                    socket->write(data.startsWith("DATA") ? "354 go\r\n" : "250 ok\r\n");
+                }
+            });
+        });
+        NMailSetOption(NMailOptionSmtpKeepConnection, keep ? 1 : 0);
+        NMailSetOption(NMailOptionTimeoutMs, 2000);
+        const auto send = [&] {
+            return NMailSmtpSendMail(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), QStringLiteral("hanako@example.jp"),
+                                     QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+        };
+        if (keep)
+            QCOMPARE(send(), 0);
+        silent = true;
+        const int rc = send();
+        QTest::qWait(400);
+        NMailSetOption(NMailOptionTimeoutMs, 60000);
+        NMailSetOption(NMailOptionSmtpKeepConnection, 0);
+        QCOMPARE(rc, int(NMailErrorTimeout));
+        QVERIFY(quitSeen);
+        QVERIFY(hungUpBeforeQuitAnswer);
+    }
+
     void passwordNeverSentInClear()
     {
         // The server offers no STARTTLS: the send stops before any AUTH.
