@@ -25,9 +25,8 @@ private Q_SLOTS:
     void boxesShowMarkupAsText()
     {
         QFETCH(int, kind);
-        const QString subject = QStringLiteral("<h1 style='color:red'>WARNING</h1><p>Re-enter password at "
-                                               "<a href='http://evil.example'>here</a></p>");
-        const QString text = QStringLiteral("メール「%1」を保存できませんでした。").arg(subject);
+        const QString text = QStringLiteral("メール「<h1 style='color:red'>WARNING</h1><p>Re-enter password at "
+                                            "<a href='http://evil.example'>here</a></p>」を保存できませんでした。");
         common::QtPrompts prompts;
         QString shown;
         Qt::TextFormat format = Qt::RichText;
