@@ -9,7 +9,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make ninja-build pkg-config
-  qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libicu-dev
+  qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libssl-dev libicu-dev
   # running the program: Japanese fonts, a serif close to Book Antiqua, an X server for screenshots
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fontconfig
   # Qt's own texts (dialog buttons, file and print dialogs, text box menus) in Japanese

@@ -2,6 +2,7 @@
 #include "app/ui/StartUp.h"
 #include "common/ProgramFolder.h"
 #include "common/ui/QtPrompts.h"
+#include "common/PrivateFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    common::keepNewFilesPrivate();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("GlimraMail"));
     QApplication::setDesktopFileName(QStringLiteral("jp.glimra.GlimraMail"));

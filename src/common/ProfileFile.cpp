@@ -183,7 +183,7 @@ bool ProfileFile::write(const QString &section, const QString &key, const QStrin
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    out.setPermissions(existed ? QFile::permissions(m_path) : m_createPermissions);
+    out.setPermissions(existed && m_policy == PermissionsOnCreate ? QFile::permissions(m_path) : m_createPermissions);
     if (out.write(data) != data.size())
         return false;
     return out.commit();

@@ -6,6 +6,11 @@
 
 namespace common {
 
+// Whether a ProfileFile's permissions apply to a file it creates only, or are
+// set again on every write (for a file that must stay private whatever an
+// earlier program or the user made of it).
+enum PermissionsPolicy { PermissionsOnCreate, PermissionsOnEveryWrite };
+
 // An INI-style file in CP932 read and written with the semantics of the Windows
 // profile functions: sections and keys matched without regard to case, blanks
 // around keys and values ignored, a value in matching quotes taken without
@@ -27,16 +32,21 @@ public:
     // Replaces the file in one rename, so a failed write leaves it whole.
     bool write(const QString &section, const QString &key, const QString &value);
 
-    // Permissions of a file this object creates (an existing file keeps its own).
-    void setCreatePermissions(QFileDevice::Permissions permissions) { m_createPermissions = permissions; }
+    // Permissions of a file this object creates; an existing file keeps its own
+    // unless policy is PermissionsOnEveryWrite.
+    void setCreatePermissions(QFileDevice::Permissions permissions, PermissionsPolicy policy = PermissionsOnCreate)
+    {
+        m_createPermissions = permissions;
+        m_policy = policy;
+    }
     [[nodiscard]] const QString &path() const { return m_path; }
 
 private:
     [[nodiscard]] bool lookup(const QString &section, const QString &key, QString *value) const;
 
     QString m_path;
-    QFileDevice::Permissions m_createPermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                   | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QFileDevice::Permissions m_createPermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    PermissionsPolicy m_policy = PermissionsOnCreate;
 };
 
 // The profile: section "EXEINI" of "ini.ini" in the data folder.

@@ -17,6 +17,11 @@ UserPrompts &prompts()
     return *g_prompts;
 }
 
+bool hasPrompts()
+{
+    return g_prompts != nullptr;
+}
+
 void setPrompts(UserPrompts *prompts)
 {
     g_prompts = prompts;

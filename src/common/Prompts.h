@@ -18,7 +18,9 @@ struct PrintChoice
 };
 
 // Everything the logic asks of the user or of the desktop: message boxes, file
-// dialogs, the clipboard and the printer. The program answers with real Qt
+// dialogs, the clipboard and the printer. Every text handed to a box is shown
+// as plain text, never as markup: much of it comes from mails, file names and
+// servers. The program answers with real Qt
 // dialogs; tests answer from a script and record what was asked.
 class UserPrompts
 {
@@ -30,6 +32,13 @@ public:
     // A yes-or-no question; true for yes. The title defaults to "確認".
     virtual bool askYesNo(const QString &text, const QString &title = QStringLiteral("確認"),
                           PromptIcon icon = PromptIcon::Question) = 0;
+    // A yes-or-no question about a risk, whose default answer (Return, Esc,
+    // closing the box) is no. The title defaults to "確認".
+    virtual bool askYesNoDefaultNo(const QString &text, const QString &title = QStringLiteral("確認"),
+                                   PromptIcon icon = PromptIcon::Warning)
+    {
+        return askYesNo(text, title, icon);
+    }
     // A box with the buttons OK and Cancel; true for OK. An empty title means
     // the application title. Answers Cancel unless a prompt of the desktop
     // or of a test says otherwise.
@@ -70,5 +79,7 @@ public:
 // The process's prompts; the program installs the Qt ones at start-up.
 UserPrompts &prompts();
 void setPrompts(UserPrompts *prompts);
+// Whether prompts are installed (a layer used without a user asks nothing).
+[[nodiscard]] bool hasPrompts();
 
 } // namespace common

@@ -1,6 +1,7 @@
 #include "common/RecordFile.h"
 
 #include "common/ProgramFolder.h"
+#include "common/PrivateFiles.h"
 #include "common/RecordFileSystem.h"
 
 #include <QFile>
@@ -151,12 +152,28 @@ QString RecordFile::tempPath() const
     return ProgramFolder::dataFile(m_layout.tempName);
 }
 
+QString RecordFile::storeFile() const
+{
+    const QString path = storePath();
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? info.symLinkTarget() : target;
+}
+
+QString RecordFile::tempFile() const
+{
+    const QString store = storeFile();
+    return store == storePath() ? tempPath() : QFileInfo(store).absolutePath() + QLatin1Char('/') + m_layout.tempName;
+}
+
 StoreStatus RecordFile::create()
 {
     if (StoreStatus status = recover(); !status)
         return status;
     const QString path = storePath();
-    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, 0644));
+    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, PrivateFileMode));
     if (!fd.valid())
         return StoreStatus::failure(StoreError::CannotOpen, path, errno);
     fd.close();
@@ -251,7 +268,7 @@ StoreStatus RecordFile::write(int n, const QByteArray &record, Flush flush)
     const QString path = storePath();
     struct stat info;
     const bool existed = fs().stat(encoded(path), &info) == 0;
-    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, 0644));
+    Fd fd(fs().open(encoded(path), O_RDWR | O_CREAT, PrivateFileMode));
     if (!fd.valid())
         return StoreStatus::failure(StoreError::CannotOpen, path, errno);
     if (fs().fstat(fd.get(), &info) != 0)
@@ -351,8 +368,8 @@ StoreStatus RecordFile::compact(QByteArray *lastRecord)
 
 StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
 {
-    const QString store = storePath();
-    const QString temp = tempPath();
+    const QString store = storeFile();
+    const QString temp = tempFile();
     const qint64 length = m_layout.length;
     Fd source(fs().open(encoded(store), O_RDONLY, 0));
     if (!source.valid())
@@ -394,7 +411,7 @@ StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
     }
 
     std::optional<Fd> target;
-    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, info.st_mode & 0777));
+    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, PrivateFileMode));
     if (!target->valid())
         return StoreStatus::failure(StoreError::CannotOpen, temp, errno);
     const auto abandon = [&](StoreError error, const QString &path) {
@@ -448,11 +465,11 @@ StoreStatus RecordFile::recover()
 {
     m_leftover = Leftover::None;
     m_setAside.clear();
-    const QString temp = tempPath();
+    const QString temp = tempFile();
     struct stat info;
     if (fs().stat(encoded(temp), &info) != 0)
         return errno == ENOENT ? StoreStatus() : StoreStatus::failure(StoreError::CannotOpen, temp, errno);
-    return resolveLeftover(storePath(), temp);
+    return resolveLeftover(storeFile(), temp);
 }
 
 namespace {

@@ -30,7 +30,8 @@ enum class Leftover {
 // header. Every operation opens the file, works and closes it again, so a
 // change of the file between operations is seen. Compaction writes the live
 // records to the temporary file, flushes it and renames it over the store, so
-// a complete store exists under its name at every instant.
+// a complete store exists under its name at every instant. A store that is a
+// symbolic link stays one: the file it points to is what is compacted.
 class RecordFile
 {
 public:
@@ -87,6 +88,11 @@ public:
 
     [[nodiscard]] QString storePath() const;
     [[nodiscard]] QString tempPath() const;
+    // The file that holds the records: the store, or the file a store that is
+    // a symbolic link points to. Compaction replaces that file, through a
+    // temporary file beside it, and leaves the link as it is.
+    [[nodiscard]] QString storeFile() const;
+    [[nodiscard]] QString tempFile() const;
     [[nodiscard]] const RecordLayout &layout() const { return m_layout; }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Cp932.h"
+#include "common/PrivateFiles.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -51,9 +52,12 @@ QString readCp932TextFile(const QString &path, bool *ok)
 
 bool writeCp932TextFile(const QString &path, const QString &text)
 {
+    const bool existed = QFile::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    if (!existed)
+        file.setPermissions(PrivateFilePermissions);
     const QByteArray bytes = toCp932(text);
     if (file.write(bytes) != bytes.size())
         return false;

@@ -1,5 +1,6 @@
 #include "maillib/AttachmentExtractor.h"
 
+#include "common/PrivateFiles.h"
 #include "maillib/MimeParse.h"
 #include "maillib/NMail.h"
 
@@ -85,7 +86,8 @@ void splitName(const QString &name, QString *stem, QString *extension)
 int createExclusive(int dirFd, const QString &name)
 {
     const QByteArray encoded = QFile::encodeName(name);
-    return ::openat(dirFd, encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    return ::openat(dirFd, encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    common::PrivateFileMode);
 }
 
 class DirHandle

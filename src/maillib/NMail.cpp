@@ -1,6 +1,7 @@
 #include "maillib/NMail.h"
 
 #include "maillib/Pop3Registry.h"
+#include "maillib/ServerTrust.h"
 #include "maillib/SmtpClient.h"
 
 #include "common/Cp932.h"
@@ -25,6 +26,7 @@ struct LayerState
     int timeoutMs = 60000;
     bool curlStarted = false;
     bool userInput = false;
+    bool loopbackIsSafe = true;
     std::vector<QEventLoop *> waits;
 };
 
@@ -76,6 +78,9 @@ void NMailSetOption(int option, int value)
     case NMailOptionSmtpKeepConnection:
         keepSmtpConnection(value != 0);
         break;
+    case NMailOptionLoopbackIsSafe:
+        s.loopbackIsSafe = value != 0;
+        break;
     default:
         break;
     }
@@ -121,6 +126,11 @@ int timeoutMilliseconds()
 bool userInputDuringWaits()
 {
     return state().userInput;
+}
+
+bool exemptFromGuards(const QString &host)
+{
+    return state().loopbackIsSafe && isLoopbackHost(host);
 }
 
 quint64 cancelGeneration()

@@ -40,6 +40,10 @@ enum NMailOption : int {
     // such as a bulk send); 0, the default, closes it (with QUIT) and makes
     // every send open its own connection again.
     NMailOptionSmtpKeepConnection = 4,
+    // 1, the default, treats a server on this machine (localhost, 127.0.0.0/8,
+    // ::1) as safe: a password goes to it unencrypted without a question, and
+    // whether it offers encryption is not remembered. 0 guards it like any other.
+    NMailOptionLoopbackIsSafe = 5,
 };
 
 // Asks every mail call that is waiting to return as soon as possible with
@@ -53,6 +57,13 @@ void NMailCancel();
 // Returns a handle, or -1 (NMailGetMessage tells why).
 int NMailPop3Connect(const QString &server);
 
+// Before a password goes unencrypted (USER/PASS on a connection without TLS)
+// the user is asked once for that server through the prompts, "no" being the
+// default, and the answer is remembered (ServerTrust). A server that offered
+// STLS before and does not now is refused by NMailPop3Connect as a possible
+// attack. A certificate that does not verify is shown to the user, who may
+// trust exactly it for that server; another one later is refused again.
+//
 // Logs in with USER/PASS, or APOP when apop is non-zero. Returns the number of
 // waiting messages (> 0), 0 when there are none, or a negative error code.
 int NMailPop3Authenticate(int handle, const QString &userId, const QString &password, int apop);
@@ -190,6 +201,9 @@ enum NMailError : int {
     // the other messages can still be fetched and deleted, and NMailPop3Close
     // commits their deletions. The refused message stays on the server.
     NMailErrorMessageRefused = -12,
+    // The connection is not safe enough to log in: the user did not let the
+    // password go unencrypted, or a server that offered encryption no longer does.
+    NMailErrorInsecure = -13,
 };
 
 namespace detail {
@@ -213,6 +227,8 @@ int textSize();
 int timeoutMilliseconds();
 // Whether waits let user input through (NMailOptionUserInput).
 bool userInputDuringWaits();
+// Whether a server on host is spared the questions (NMailOptionLoopbackIsSafe).
+bool exemptFromGuards(const QString &host);
 // Counts NMailCancel requests. A wait remembers the value when it starts and
 // stops once it has changed; the counter may be read from any thread.
 quint64 cancelGeneration();

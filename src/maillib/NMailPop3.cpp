@@ -3,6 +3,7 @@
 #include "maillib/Pop3Address.h"
 #include "maillib/Pop3Registry.h"
 #include "maillib/Pop3Session.h"
+#include "maillib/ServerTrust.h"
 
 #include <cstring>
 #include <utility>
@@ -129,6 +130,17 @@ void fillFields(const DecodedMail &mail, QString *subject, QString *date, QStrin
         *header = mail.header;
 }
 
+QString pop3Key(const Pop3Address &address)
+{
+    return serverKey(QStringLiteral("pop3"), address.host, address.port);
+}
+
+QString shownName(const Pop3Address &address)
+{
+    const QString host = address.host.contains(u':') ? u'[' + address.host + u']' : address.host;
+    return host + u':' + QString::number(address.port);
+}
+
 } // namespace
 
 RawMessage::RawMessage(QByteArray bytes)
@@ -190,12 +202,34 @@ int NMailPop3Connect(const QString &server)
         detail::setLastError(QStringLiteral("POP3 サーバー名「%1」が正しくありません。").arg(server));
         return NMailErrorConnect;
     }
+    ServerTrust trust;
+    const QString key = pop3Key(*address);
     Pop3Settings settings;
     settings.timeoutMs = detail::timeoutMilliseconds();
+    settings.trustedCertificateSha256 = trust.trustedCertificate(key);
     auto session = std::make_unique<Pop3Session>(settings);
-    if (!session->open(*address)) {
+    bool opened = session->open(*address);
+    // A certificate that does not verify: the user may trust exactly it, and
+    // the connection is made again with it.
+    if (!opened && !session->rejectedCertificate().isNull()
+        && askTrustCertificate(trust, key, shownName(*address), session->rejectedCertificate(),
+                               session->certificateProblems())) {
+        settings.trustedCertificateSha256 = trust.trustedCertificate(key);
+        session = std::make_unique<Pop3Session>(settings);
+        opened = session->open(*address);
+    }
+    if (!opened) {
         detail::setLastError(session->errorText());
         return NMailErrorConnect;
+    }
+    if (address->security == Pop3Security::StartTlsIfOffered && !detail::exemptFromGuards(address->host)) {
+        if (session->isEncrypted()) {
+            trust.noteOfferedTls(key);
+        } else if (trust.offeredTls(key)) {
+            session->abort();
+            detail::setLastError(encryptionWithdrawnText(shownName(*address)));
+            return NMailErrorInsecure;
+        }
     }
     return detail::addPop3Session(std::move(session));
 }
@@ -203,6 +237,20 @@ int NMailPop3Connect(const QString &server)
 int NMailPop3Authenticate(int handle, const QString &userId, const QString &password, int apop)
 {
     return withSession(handle, [&](Pop3Session &session) -> int {
+        // USER/PASS on a connection without encryption sends the password as
+        // it is; APOP sends only a digest of it.
+        const Pop3Address &address = session.address();
+        if (apop == 0 && !session.isFailed() && !session.isEncrypted() && !detail::exemptFromGuards(address.host)) {
+            ServerTrust trust;
+            const QString key = pop3Key(address);
+            const ServerTrust::Consent consent = trust.plainPassword(key);
+            if (consent == ServerTrust::Consent::Refused
+                || (consent == ServerTrust::Consent::Unasked
+                    && !askPlainPasswordConsent(trust, key, shownName(address)))) {
+                detail::setLastError(plainPasswordRefusedText(shownName(address)));
+                return NMailErrorInsecure;
+            }
+        }
         if (!session.login(userId, password, apop != 0 ? Pop3Login::Apop : Pop3Login::UserPass))
             return failure(session);
         return session.messageCount();

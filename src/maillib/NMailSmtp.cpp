@@ -1,6 +1,7 @@
 #include "maillib/NMail.h"
 
 #include "maillib/MessageBuilder.h"
+#include "maillib/ServerTrust.h"
 #include "maillib/SmtpClient.h"
 #include "maillib/SmtpServerName.h"
 
@@ -141,7 +142,20 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     request.timeouts.overallMs = detail::timeoutMilliseconds() + qint64(request.message.size()) * 1000 / (16 * 1024);
     const quint64 generation = detail::cancelGeneration();
     request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
-    const SmtpResult result = sendSmtp(request);
+    ServerTrust trust;
+    const QString key = serverKey(QStringLiteral("smtp"), request.server.host, request.server.port);
+    request.trustedCertificateSha256 = trust.trustedCertificate(key);
+    SmtpResult result = sendSmtp(request);
+    // A certificate that does not verify: the user may trust exactly it, and
+    // the mail goes again (nothing was handed over before the handshake).
+    if (!result.rejectedCertificate.isEmpty()) {
+        const QSslCertificate certificate(result.rejectedCertificate, QSsl::Der);
+        if (askTrustCertificate(trust, key, request.server.hostAndPort(), certificate, {result.certificateProblem},
+                                smtpConnectionKept())) {
+            request.trustedCertificateSha256 = trust.trustedCertificate(key);
+            result = sendSmtp(request);
+        }
+    }
     detail::setLastError(result.error);
     return result.code;
 }

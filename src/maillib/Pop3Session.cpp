@@ -784,9 +784,17 @@ void Pop3Session::onSocketError()
 
 void Pop3Session::onSslErrors(const QList<QSslError> &errors)
 {
+    const QSslCertificate peer = m_socket->peerCertificate();
+    if (!m_settings.trustedCertificateSha256.isEmpty() && !peer.isNull()
+        && peer.digest(QCryptographicHash::Sha256) == m_settings.trustedCertificateSha256) {
+        m_socket->ignoreSslErrors(errors);
+        return;
+    }
     QStringList reasons;
     for (const QSslError &error : errors)
         reasons.append(error.errorString());
+    m_rejectedCertificate = peer;
+    m_certificateProblems = reasons;
     fail(NMailErrorConnect, QStringLiteral("POP3 サーバーの証明書を確認できないため、接続を中止しました。\n")
                                 + reasons.join(QStringLiteral("; ")));
 }

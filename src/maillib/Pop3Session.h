@@ -41,6 +41,9 @@ struct Pop3Settings
     int maxMessages = 32767;
     // TLS settings; the process default (system CA store) when unset.
     std::optional<QSslConfiguration> ssl;
+    // SHA-256 digest of the one certificate the user trusts for this server
+    // although it does not verify; any other certificate must verify.
+    QByteArray trustedCertificateSha256;
 };
 
 enum class Pop3Login {
@@ -92,10 +95,15 @@ public:
     void abort();
 
     [[nodiscard]] bool isFailed() const { return m_state == State::Failed; }
+    [[nodiscard]] const Pop3Address &address() const { return m_address; }
     [[nodiscard]] bool isEncrypted() const;
     [[nodiscard]] bool pipelining() const { return m_pipelining; }
     [[nodiscard]] QStringList capabilities() const { return m_capabilities; }
     [[nodiscard]] QByteArray greeting() const { return m_greeting; }
+    // The server's certificate when it did not verify (and was not the trusted
+    // one), with the reasons; a null certificate otherwise.
+    [[nodiscard]] QSslCertificate rejectedCertificate() const { return m_rejectedCertificate; }
+    [[nodiscard]] QStringList certificateProblems() const { return m_certificateProblems; }
     // Octets received from the server so far.
     [[nodiscard]] qint64 receivedBytes() const { return m_receivedBytes; }
 
@@ -160,6 +168,8 @@ private:
 
     int m_errorCode = 0;
     QString m_errorText;
+    QSslCertificate m_rejectedCertificate;
+    QStringList m_certificateProblems;
 };
 
 // What the greeting says about APOP (RFC 1939 section 7): the timestamp to hash,

@@ -2,18 +2,27 @@
 
 #include "maillib/MessageBuilder.h"
 #include "maillib/NMail.h"
+#include "maillib/ServerTrust.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QEventLoop>
 #include <QThread>
 
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <atomic>
 #include <climits>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace maillib {
 
@@ -36,6 +45,10 @@ struct Transcript
     QByteArray pendingReply;
     QByteArray partialLine;
     bool replyComplete = true;
+    // Something was sent (or the connection opened) and its reply has not come yet.
+    bool awaitingReply = false;
+    // Where the socket of the handle's open connection is kept (CURL_SOCKET_BAD when none).
+    curl_socket_t *socket = nullptr;
 
     void commandSent(const QByteArray &line)
     {
@@ -61,6 +74,8 @@ struct Transcript
                 pendingReply += '\n';
             pendingReply += line;
             replyComplete = line.size() < 4 || line.at(3) != '-';
+            if (replyComplete)
+                awaitingReply = false;
             if (replyComplete && refusedReply.isEmpty() && pendingReply.left(3).toInt() >= 400) {
                 refusedReply = pendingReply;
                 refusedCommand = lastCommand;
@@ -79,13 +94,43 @@ int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *use
 {
     auto *transcript = static_cast<Transcript *>(user);
     const QByteArray bytes(data, qsizetype(size));
-    if (type == CURLINFO_HEADER_IN)
+    if (type == CURLINFO_HEADER_IN) {
         transcript->replyReceived(bytes);
-    else if (type == CURLINFO_HEADER_OUT)
+    } else if (type == CURLINFO_HEADER_OUT) {
+        // libcurl closes a connection whose server stopped answering with
+        // QUIT and waits the whole response time-out again for its reply,
+        // doubling the wait. A server that has not answered the last command
+        // will not answer QUIT either: the connection is shut down at once.
+        if (bytes.startsWith("QUIT") && transcript->awaitingReply && *transcript->socket != CURL_SOCKET_BAD) {
+            ::shutdown(*transcript->socket, SHUT_RDWR);
+            return 0;
+        }
         transcript->commandSent(bytes);
-    else if (type == CURLINFO_SSL_DATA_IN || type == CURLINFO_SSL_DATA_OUT)
+        transcript->awaitingReply = true;
+    } else if (type == CURLINFO_DATA_OUT) {
+        transcript->awaitingReply = true;
+    } else if (type == CURLINFO_SSL_DATA_IN || type == CURLINFO_SSL_DATA_OUT) {
         transcript->encrypted = true;
+    }
     return 0;
+}
+
+// A new connection of this transfer: its socket, and the greeting to wait for.
+int socketOptionCallback(void *user, curl_socket_t socket, curlsocktype)
+{
+    auto *transcript = static_cast<Transcript *>(user);
+    *transcript->socket = socket;
+    transcript->awaitingReply = true;
+    return CURL_SOCKOPT_OK;
+}
+
+// The handle's connection closes: its socket is no longer one to shut down.
+int closeSocketCallback(void *user, curl_socket_t socket)
+{
+    auto *slot = static_cast<curl_socket_t *>(user);
+    if (*slot == socket)
+        *slot = CURL_SOCKET_BAD;
+    return ::close(socket);
 }
 
 struct Upload
@@ -198,6 +243,8 @@ struct KeptConnection
     std::mutex mutex;
     CURL *handle = nullptr;
     bool keep = false;
+    curl_socket_t socket = CURL_SOCKET_BAD; // of the kept handle's connection
+
 };
 
 KeptConnection &kept()
@@ -210,6 +257,50 @@ void initCurl()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The server certificate as the TLS handshake saw it, and the one trusted.
+// The transfer runs on one worker thread, and the handshake on that thread.
+struct CertificateCheck
+{
+    QByteArray trustedSha256;
+    QByteArray leaf; // DER of the server's own certificate
+};
+thread_local CertificateCheck *t_certificateCheck = nullptr;
+
+QByteArray sha256Of(X509 *certificate)
+{
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), md, &length) != 1)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(md), int(length));
+}
+
+int verifyCallback(int preverified, X509_STORE_CTX *context)
+{
+    CertificateCheck *check = t_certificateCheck;
+    X509 *leaf = X509_STORE_CTX_get0_cert(context);
+    if (!check || !leaf)
+        return preverified;
+    if (check->leaf.isEmpty()) {
+        unsigned char *der = nullptr;
+        const int length = i2d_X509(leaf, &der);
+        if (length > 0)
+            check->leaf = QByteArray(reinterpret_cast<const char *>(der), length);
+        OPENSSL_free(der);
+    }
+    // With a trusted certificate the chain is not looked at: it is that one or none.
+    if (!check->trustedSha256.isEmpty())
+        return sha256Of(leaf) == check->trustedSha256 ? 1 : 0;
+    return preverified;
+}
+
+CURLcode sslContextCallback(CURL *, void *sslContext, void *)
+{
+    auto *context = static_cast<SSL_CTX *>(sslContext);
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context) | SSL_VERIFY_PEER, verifyCallback);
+    return CURLE_OK;
 }
 
 int progressCallback(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -276,6 +367,12 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, debugCallback);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transcript);
+    curl_socket_t ownSocket = CURL_SOCKET_BAD;
+    transcript.socket = curl ? &ownSocket : &keptConnection.socket;
+    curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, socketOptionCallback);
+    curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, &transcript);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, closeSocketCallback);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, transcript.socket);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(request.timeouts.connectSeconds));
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(request.timeouts.responseSeconds));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -285,8 +382,13 @@ SmtpResult transfer(const SmtpRequest &request)
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progressCallback);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<SmtpRequest *>(&request));
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    CertificateCheck certificateCheck{request.trustedCertificateSha256, {}};
+    t_certificateCheck = &certificateCheck;
+    const bool pinned = !request.trustedCertificateSha256.isEmpty();
+    // A trusted certificate is checked by its digest in verifyCallback alone.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, pinned ? 0L : 2L);
+    curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
     // OpenSSL's own variables name another CA store, as a test or a site may.
     const QByteArray caFile = qgetenv("SSL_CERT_FILE");
     const QByteArray caDir = qgetenv("SSL_CERT_DIR");
@@ -304,10 +406,41 @@ SmtpResult transfer(const SmtpRequest &request)
     }
 
     const CURLcode rc = curl_easy_perform(h);
-    if (rc != CURLE_OK)
-        return describe(rc, transcript, request, errorBuffer);
-    SmtpResult result;
-    result.encrypted = transcript.encrypted;
+    t_certificateCheck = nullptr;
+    if (!curl) {
+        // The kept handle outlives this call: nothing of it may point at this
+        // call's locals when it closes its connection later (QUIT).
+        curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
+        curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
+        curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, nullptr);
+        curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, nullptr);
+        // The close callback stays: its slot lives as long as the handle.
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
+    }
+    // A handle of this call alone closes its connection (QUIT) here, while
+    // what its callbacks use still exists.
+    const auto closeOwnHandle = qScopeGuard([&curl] { curl.reset(); });
+    if (rc == CURLE_OK) {
+        SmtpResult sent;
+        sent.encrypted = transcript.encrypted;
+        return sent;
+    }
+    SmtpResult result = describe(rc, transcript, request, errorBuffer);
+    const bool certificateRefused = rc == CURLE_PEER_FAILED_VERIFICATION
+        || (pinned && rc == CURLE_SSL_CONNECT_ERROR && !certificateCheck.leaf.isEmpty()
+            && QCryptographicHash::hash(certificateCheck.leaf, QCryptographicHash::Sha256) != request.trustedCertificateSha256);
+    if (certificateRefused) {
+        result.code = NMailErrorConnect;
+        result.error = describe(CURLE_PEER_FAILED_VERIFICATION, transcript, request, errorBuffer).error;
+        result.rejectedCertificate = certificateCheck.leaf;
+        result.certificateProblem = pinned ? QStringLiteral("以前に信頼した証明書とは違う証明書です。")
+                                           : QString::fromUtf8(errorBuffer);
+    }
     return result;
 }
 
@@ -315,6 +448,8 @@ SmtpResult transfer(const SmtpRequest &request)
 
 void keepSmtpConnection(bool keep)
 {
+    // A run of sends begins or ends: certificates refused in the last one may be asked about again.
+    forgetRefusedCertificates();
     KeptConnection &k = kept();
     const std::lock_guard lock(k.mutex);
     k.keep = keep;
@@ -322,7 +457,15 @@ void keepSmtpConnection(bool keep)
         // Ends the kept connection with QUIT.
         curl_easy_cleanup(k.handle);
         k.handle = nullptr;
+        k.socket = CURL_SOCKET_BAD;
     }
+}
+
+bool smtpConnectionKept()
+{
+    KeptConnection &k = kept();
+    const std::lock_guard lock(k.mutex);
+    return k.keep;
 }
 
 SmtpResult sendSmtp(const SmtpRequest &request)

@@ -31,6 +31,10 @@ struct SmtpRequest
     QByteArray message; // the whole message, CRLF line ends
     QByteArray ehloName = "localhost";
     SmtpTimeouts timeouts;
+    // SHA-256 digest of the one certificate the user trusts for this server
+    // although it does not verify. When set, exactly that certificate is
+    // accepted and every other one refused, whatever signed it.
+    QByteArray trustedCertificateSha256;
     // Asked from the transfer's thread now and then; true stops the send (NMailErrorCancelled).
     std::function<bool()> cancelled;
     // Only connect, encrypt as a send would and log in when the address names
@@ -43,6 +47,10 @@ struct SmtpResult
     int code = 0;  // 0, or one of the NMailError codes
     QString error; // Japanese text for the user, then the server's reply if there was one
     bool encrypted = false; // the connection was TLS when it ended (STARTTLS or smtps://)
+    // When the send failed on the server's certificate: that certificate (DER)
+    // and why it was not accepted.
+    QByteArray rejectedCertificate;
+    QString certificateProblem;
 };
 
 // Sends the message. Addresses are checked again here: one with a control
@@ -52,5 +60,6 @@ struct SmtpResult
 // While kept, the connection of one send stays open for the next to the same
 // server; ending it sends QUIT. Off by default (NMailOptionSmtpKeepConnection).
 void keepSmtpConnection(bool keep);
+[[nodiscard]] bool smtpConnectionKept();
 
 } // namespace maillib

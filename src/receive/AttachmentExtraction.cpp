@@ -1,6 +1,7 @@
 #include "receive/AttachmentExtraction.h"
 
 #include "common/Cp932.h"
+#include "common/PrivateFiles.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
@@ -43,7 +44,7 @@ QString asWorkFileText(const QString &text)
 bool writeWorkFile(const QString &path, const QString &text)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.setPermissions(common::PrivateFilePermissions))
         return false;
     const QByteArray bytes = common::toCp932(text);
     return file.write(bytes) == bytes.size() && file.flush();
@@ -65,7 +66,7 @@ QString workFilePath()
 bool ensureAttachmentFolder()
 {
     const QString folder = attachmentFolderPath();
-    return QFileInfo(folder).isDir() || QDir().mkpath(folder);
+    return QFileInfo(folder).isDir() || common::makePrivateFolder(folder);
 }
 
 WorkFileKeeper::WorkFileKeeper()

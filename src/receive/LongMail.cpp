@@ -2,6 +2,7 @@
 
 #include "common/Cp932.h"
 #include "common/FixedText.h"
+#include "common/PrivateFiles.h"
 #include "maillib/AttachmentExtractor.h"
 #include "receive/MailRecord.h"
 
@@ -58,7 +59,7 @@ bool readAll(int fd, char *into, qint64 length, qint64 offset)
 bool writeNew(const QString &path, const maillib::RawMessage &raw, bool wait, bool *nameTaken, int *err)
 {
     *nameTaken = false;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, common::PrivateFileMode);
     if (fd < 0) {
         *nameTaken = errno == EEXIST;
         *err = errno;

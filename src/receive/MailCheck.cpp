@@ -211,7 +211,8 @@ MailCheckResult MailCheck::ReceiveMail()
     if (connectionFailed) {
         m_windows.showResult(text(checktext::NotReceived), QStringLiteral("0"));
     } else if (result.loginResult < 0) {
-        m_windows.showResult(text(checktext::NoNewMail), QString::number(result.loginResult));
+        // The box has given the reason; the count is what arrived: none.
+        m_windows.showResult(text(checktext::NoNewMail), QStringLiteral("0"));
     } else {
         m_windows.showResult(text(result.stored > 0 ? checktext::NewMail : checktext::NoNewMail),
                              QString::number(result.stored));

@@ -1,5 +1,6 @@
 #include "receive/UidJournal.h"
 
+#include "common/PrivateFiles.h"
 #include "common/ProgramFolder.h"
 
 #include <QFile>
@@ -75,7 +76,7 @@ bool writeAll(int fd, const QByteArray &bytes)
 // The journal's file mode, in one place.
 int createFile(const QString &path, int flags)
 {
-    return ::open(QFile::encodeName(path).constData(), flags | O_CREAT | O_CLOEXEC, 0644);
+    return ::open(QFile::encodeName(path).constData(), flags | O_CREAT | O_CLOEXEC, common::PrivateFileMode);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "common/ProgramFolder.h"
 #include "common/TextHelpers.h"
 
+#include <optional>
+
 namespace settings {
 namespace {
 
@@ -13,8 +15,22 @@ common::ProfileFile credentialsFile()
 {
     common::ProfileFile file(credentialsFilePath());
     // The password is kept as plain text, so nobody but the owner may read it.
-    file.setCreatePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.setCreatePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner, common::PermissionsOnEveryWrite);
     return file;
+}
+
+// A pair entered with the save box clear serves the rest of the session in
+// place of the saved one; it belongs to the credentials file it was entered for.
+struct TypedPair
+{
+    QString filePath;
+    Credentials credentials;
+};
+
+std::optional<TypedPair> &typedPair()
+{
+    static std::optional<TypedPair> pair;
+    return pair;
 }
 
 } // namespace
@@ -26,6 +42,8 @@ QString credentialsFilePath()
 
 Credentials LoadCredentials()
 {
+    if (typedPair() && typedPair()->filePath == credentialsFilePath())
+        return typedPair()->credentials;
     const common::ProfileFile file = credentialsFile();
     return {file.readText(Section, QStringLiteral("NAME"), QString()),
             file.readText(Section, QStringLiteral("NAME2"), QString())};
@@ -38,11 +56,15 @@ bool SaveCredentials(const Credentials &credentials, SaveChoice choice)
         && (common::hasLineBreak(credentials.userId) || common::hasLineBreak(credentials.password)))
         return false;
     common::ProfileFile file = credentialsFile();
+    typedPair() = TypedPair{credentialsFilePath(), credentials};
     if (choice == SaveChoice::DoNotSave)
         return file.write(Section, QStringLiteral("NAME3"), QStringLiteral("0"));
     bool ok = file.write(Section, QStringLiteral("NAME"), credentials.userId);
     ok = file.write(Section, QStringLiteral("NAME2"), credentials.password) && ok;
     ok = file.write(Section, QStringLiteral("NAME3"), QStringLiteral("1")) && ok;
+    // Saved, the file holds the pair; not saved, the typed pair still serves.
+    if (ok)
+        typedPair().reset();
     return ok;
 }
 

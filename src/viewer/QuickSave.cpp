@@ -1,6 +1,7 @@
 #include "viewer/QuickSave.h"
 
 #include "common/Cp932.h"
+#include "common/PrivateFiles.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "viewer/HeaderText.h"
@@ -118,13 +119,6 @@ QString reasonText(int error)
     }
 }
 
-mode_t currentUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 bool existsExactly(const QString &path)
 {
     struct stat st;
@@ -170,9 +164,6 @@ bool writeFileReplacing(const QString &path, const QByteArray &bytes, QString *e
         ::unlink(temporary.constData());
         return fail(error);
     };
-    // mkstemp makes the file private; give it the mode a new file gets here.
-    if (::fchmod(fd, 0666 & ~currentUmask()) != 0)
-        return abandon(errno);
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -209,7 +200,7 @@ QuickSaveOutcome QuickSaveMail(const QString &subject, const QString &sender, co
 
     // The folder belongs to the installation, but a user may have removed it;
     // saving then puts it back rather than losing the mail.
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
+    if (!common::makePrivateFolder(folder)) {
         common::prompts().inform(QStringLiteral("保存用のフォルダ「%1」を作成できませんでした。メールは保存されていません。")
                                      .arg(QString::fromUtf16(common::QuickSaveFolderName)),
                                  QString(), common::PromptIcon::Warning);

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using common::Flush;
@@ -302,6 +304,26 @@ private Q_SLOTS:
         QCOMPARE(folder.readDataFile(StoreName), recs("abc"));
         QCOMPARE(folder.readDataFile(TempName + QStringLiteral(".2")), recs("xy"));
         QVERIFY(!QFile::exists(folder.dataFile(TempName)));
+    }
+
+    // A store that is a symbolic link: the file it points to loses the
+    // deleted records, the link stays, and no temporary file remains.
+    void storeThatIsALinkIsCompactedWhereItPoints()
+    {
+        testsupport::TempProgramFolder folder;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.path() + QStringLiteral("/real.data");
+        QFile out(target);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(recs("abc", "b"));
+        out.close();
+        QVERIFY(QFile::link(target, folder.dataFile(StoreName)));
+        RecordFile file = makeFile();
+        QVERIFY(file.compact(nullptr));
+        QVERIFY(QFileInfo(folder.dataFile(StoreName)).isSymLink());
+        QCOMPARE(tagsOf(folder.readDataFile(StoreName)), QByteArray("ac"));
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList{QStringLiteral("real.data")});
+        QCOMPARE(dataFiles(folder), QStringList{StoreName});
     }
 
     void appendAfterAnInterruptedCopyBackGoesAfterEveryRecord()

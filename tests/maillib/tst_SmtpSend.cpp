@@ -1,6 +1,9 @@
 #include "maillib/NMail.h"
 #include "maillib/SmtpClient.h"
+#include "maillib/ServerTrust.h"
+#include "support/ScriptedPrompts.h"
 #include "support/SmtpSink.h"
+#include "support/TempProgramFolder.h"
 #include "support/TestCa.h"
 
 #include <QCryptographicHash>
@@ -355,6 +358,51 @@ private Q_SLOTS:
         QCOMPARE(sink.messages().size(), 0);
     }
 
+    // A certificate that does not verify goes through only once the user
+    // trusted exactly it; a different one is asked about again.
+    void certificateTrustedByFingerprint()
+    {
+        SmtpSink::Options options;
+        options.startTls = true;
+        options.certFile = m_certs.certificateFile;
+        options.keyFile = m_certs.keyFile;
+        SmtpSink sink(options);
+        QVERIFY(sink.isRunning());
+        testsupport::TempProgramFolder folder;
+        testsupport::ScriptedPrompts prompts;
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(sink.port());
+        const QString fingerprint = certificateFingerprint(QSslCertificate::fromPath(m_certs.certificateFile).value(0));
+        struct Step
+        {
+            bool otherTrusted; // the memory names another certificate for this server
+            bool answer;
+            int result;
+            bool asked;
+        };
+        const Step steps[] = {{false, false, int(NMailErrorConnect), true},
+                              {false, true, 0, true},
+                              {false, false, 0, false},
+                              {true, false, int(NMailErrorConnect), true}};
+        int delivered = 0;
+        for (const Step &step : steps) {
+            if (step.otherTrusted)
+                ServerTrust().trustCertificate(serverKey(QStringLiteral("smtp"), QStringLiteral("127.0.0.1"), sink.port()),
+                                               QSslCertificate::fromPath(m_certs.caFile).value(0));
+            prompts.shown.clear();
+            prompts.yesNoAnswers.clear();
+            prompts.yesNoAnswers.enqueue(step.answer);
+            QCOMPARE(NMailSmtpSendMail(server, QStringLiteral("hanako@example.jp"), QStringLiteral("taro@example.jp"),
+                                       QStringLiteral("s"), QStringLiteral("b"), QString()),
+                     step.result);
+            QCOMPARE(prompts.shown.size(), step.asked ? 1 : 0);
+            if (step.asked)
+                QVERIFY(prompts.shown.first().text.contains(fingerprint));
+            delivered += step.result == 0;
+            QCOMPARE(sink.waitForMessages(delivered, 2000).size(), delivered);
+        }
+        QVERIFY(prompts.shown.first().text.contains(QStringLiteral("違う証明書")));
+    }
+
     void implicitTls()
     {
         SmtpSink::Options options;
@@ -417,6 +465,55 @@ private Q_SLOTS:
         QCOMPARE(received.first().envelope.value(QStringLiteral("tls")).toBool(), true);
         if (authenticated)
             QCOMPARE(received.first().envelope.value(QStringLiteral("auth_login")).toString(), QStringLiteral("alice"));
+    }
+
+    // A server that stops answering: after the time-out the connection is
+    // shut at once, not held for the reply to QUIT (which doubled the wait).
+    void silentServerIsNotWaitedForTwice_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("kept connection, silent after a mail") << true;
+        QTest::newRow("connection per mail, silent after EHLO") << false;
+    }
+    void silentServerIsNotWaitedForTwice()
+    {
+        QFETCH(bool, keep);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        bool silent = !keep;
+        bool quitSeen = false;
+        bool hungUpBeforeQuitAnswer = false;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            socket->write("220 ready\r\n");
+            connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+                const QByteArray data = socket->readAll();
+                if (data.startsWith("QUIT") && silent) {
+                    quitSeen = true;
+                    QTimer::singleShot(300, socket, [&, socket] {
+                        hungUpBeforeQuitAnswer = socket->state() != QAbstractSocket::ConnectedState;
+                    });
+                } else if (data.startsWith("EHLO") || !silent) {
+                    socket->write(data.startsWith("DATA") ? "354 go\r\n" : "250 ok\r\n");
+                }
+            });
+        });
+        NMailSetOption(NMailOptionSmtpKeepConnection, keep ? 1 : 0);
+        NMailSetOption(NMailOptionTimeoutMs, 2000);
+        const auto send = [&] {
+            return NMailSmtpSendMail(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), QStringLiteral("hanako@example.jp"),
+                                     QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+        };
+        if (keep)
+            QCOMPARE(send(), 0);
+        silent = true;
+        const int rc = send();
+        QTest::qWait(400);
+        NMailSetOption(NMailOptionTimeoutMs, 60000);
+        NMailSetOption(NMailOptionSmtpKeepConnection, 0);
+        QCOMPARE(rc, int(NMailErrorTimeout));
+        QVERIFY(quitSeen);
+        QVERIFY(hungUpBeforeQuitAnswer);
     }
 
     void passwordNeverSentInClear()

@@ -17,6 +17,7 @@
 #include "support/TempProgramFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
@@ -307,7 +308,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->shown.first().title, QStringLiteral("エラー"));
         QVERIFY(!m_prompts->shown.first().text.isEmpty());
         QCOMPARE(m_windows.status, QStringLiteral("新着メール無し。"));
-        QCOMPARE(m_windows.newCount, QString::number(result.loginResult));
+        QCOMPARE(m_windows.newCount, QStringLiteral("0"));
         QCOMPARE(serverSubjects(), QStringList{QStringLiteral("kept")});
         QCOMPARE(storedSubjects(), QStringList());
     }
@@ -527,6 +528,30 @@ private Q_SLOTS:
         QCOMPARE(storedSubjects(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
         QVERIFY(storedBody(2).startsWith(QStringLiteral("本文です。")));
         QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    // What a check writes (the store, attachments, a long mail saved whole)
+    // is readable by the user only, whatever the umask.
+    void writtenFilesArePrivate()
+    {
+        QByteArray body;
+        while (body.size() < 40000)
+            body += "long line of a long mail\r\n";
+        deliver(attachmentMessage("one", "a.bin"));
+        deliver(textMessage("long", body));
+        QStringList before;
+        for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            before << it.next();
+        check();
+        QStringList written;
+        for (QDirIterator it(m_folder->path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            if (!before.contains(path)) {
+                written << it.fileName();
+                QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+            }
+        }
+        QCOMPARE(written.size(), 4); // the store, its journal of unique IDs, a.bin and the .eml
     }
 
     // A missing attachment folder is made again; one that cannot be made

@@ -60,12 +60,25 @@ private Q_SLOTS:
         testsupport::TempProgramFolder folder;
         QVERIFY(settings::SaveCredentials({QStringLiteral("id"), QStringLiteral("pw")}, SaveChoice::DoNotSave));
         QCOMPARE(folder.readDataFile(QStringLiteral("iniIdPass.ini")), QByteArray("[EXEINI]\r\nNAME3=0\r\n"));
-        QVERIFY(settings::LoadCredentials().userId.isEmpty());
+        // The pair typed serves this session without being written.
+        QCOMPARE(settings::LoadCredentials().password, QStringLiteral("pw"));
     }
 
+    void createdFileIsForItsOwnerOnly_data()
+    {
+        QTest::addColumn<bool>("existedReadableByAll");
+        QTest::newRow("new file") << false;
+        QTest::newRow("file readable by all before") << true;
+    }
     void createdFileIsForItsOwnerOnly()
     {
+        QFETCH(bool, existedReadableByAll);
         testsupport::TempProgramFolder folder;
+        if (existedReadableByAll) {
+            folder.writeDataFile(QStringLiteral("iniIdPass.ini"), "[EXEINI]\r\nNAME=old\r\n");
+            QVERIFY(QFile::setPermissions(settings::credentialsFilePath(), QFile::ReadOwner | QFile::WriteOwner
+                                                                               | QFile::ReadGroup | QFile::ReadOther));
+        }
         QVERIFY(settings::SaveCredentials({QStringLiteral("id"), QStringLiteral("pw")}, SaveChoice::Save));
         const QFile::Permissions p = QFile::permissions(settings::credentialsFilePath());
         QCOMPARE(p & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),

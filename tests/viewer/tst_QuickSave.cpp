@@ -122,8 +122,8 @@ private Q_SLOTS:
         QVERIFY(prompts.shown.isEmpty());
         QCOMPARE(busyCalls, (QList<bool>{true, false}));
         QCOMPARE(entries(quickFolder(program)), QStringList{QStringLiteral("お知らせ.txt")});
-        // A new file gets the usual permissions, not the private ones of a temporary file.
-        QVERIFY(QFileInfo(outcome.path).permissions() & QFileDevice::ReadOther);
+        // The saved mail is the user's alone.
+        QCOMPARE(QFileInfo(outcome.path).permissions() & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
 
     // An existing file of exactly that name is replaced only on "yes".
@@ -206,6 +206,8 @@ private Q_SLOTS:
         const auto outcome = viewer::QuickSaveMail(QStringLiteral("再作成"), QString(), QString(), QStringLiteral("本文"));
         QCOMPARE(outcome.result, QuickSaveResult::Written);
         QVERIFY(QFileInfo(quickFolder(program)).isDir());
+        QCOMPARE(QFileInfo(quickFolder(program)).permissions() & 0x0777,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
         QVERIFY(QFile::exists(quickFolder(program) + QStringLiteral("/再作成.txt")));
     }
 

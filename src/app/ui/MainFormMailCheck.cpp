@@ -4,6 +4,7 @@
 #include "app/ui/WindowHub.h"
 #include "habitat/LitterTick.h"
 #include "receive/MailCheckState.h"
+#include "receive/MailStore.h"
 #include "settings/ui/IdpassForm.h"
 #include "viewer/ui/TyakuForm.h"
 
@@ -232,6 +233,8 @@ void MainFormMailCheck::showResult(const QString &status, const QString &newCoun
 {
     m_form.statusBox()->setText(status);
     m_form.newCountBox()->setText(newCount);
+    // "着信数（累積）" counts the whole store, also once the check has loaded the viewer.
+    m_form.storedCountBox()->setText(QString::number(receive::MailStore().CountMailRecords()));
 }
 
 bool MainFormMailCheck::autoShowTicked() const

@@ -30,6 +30,14 @@ QString titleOrApp(const QString &title)
 {
     return title.isEmpty() ? QString::fromLatin1(ApplicationTitle) : title;
 }
+
+// Every box shows its text as it is: texts carry subjects, file names and
+// server replies, which must never be drawn as markup or offer links.
+int run(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
 } // namespace
 
 QtPrompts::QtPrompts() = default;
@@ -38,27 +46,30 @@ QtPrompts::~QtPrompts() = default;
 void QtPrompts::inform(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok, QApplication::activeWindow());
-    // Texts may hold what a server or a mail said: never read as markup.
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    run(box);
 }
 
 bool QtPrompts::askYesNo(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
-    // Texts may hold what a server or a mail said: never read as markup.
-    box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Yes;
+    return run(box) == QMessageBox::Yes;
+}
+
+bool QtPrompts::askYesNoDefaultNo(const QString &text, const QString &title, PromptIcon icon)
+{
+    QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return run(box) == QMessageBox::Yes;
 }
 
 bool QtPrompts::askOkCancel(const QString &text, const QString &title, PromptIcon icon)
 {
     QMessageBox box(toQt(icon), titleOrApp(title), text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
-    // Texts may hold what a server or a mail said: never read as markup.
-    box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Ok;
+    return run(box) == QMessageBox::Ok;
 }
 
 QString QtPrompts::chooseOpenFile(const QString &title, const QString &filter)

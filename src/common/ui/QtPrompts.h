@@ -18,6 +18,7 @@ public:
 
     void inform(const QString &text, const QString &title, PromptIcon icon) override;
     bool askYesNo(const QString &text, const QString &title, PromptIcon icon) override;
+    bool askYesNoDefaultNo(const QString &text, const QString &title, PromptIcon icon) override;
     bool askOkCancel(const QString &text, const QString &title, PromptIcon icon) override;
     QString chooseOpenFile(const QString &title, const QString &filter) override;
     QString chooseSaveFile(const QString &title, const QString &filter) override;
