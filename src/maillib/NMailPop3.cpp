@@ -128,6 +128,21 @@ void fillFields(const DecodedMail &mail, QString *subject, QString *date, QStrin
         *header = mail.header;
 }
 
+// The texts of a fetched message, which becomes the one NMailAttachmentFileFirst recognises.
+void handOut(const std::shared_ptr<const detail::DecodedMessage> &message, QString *subject, QString *date,
+             QString *from, QString *header, QString *body)
+{
+    const DecodedMail &mail = message->mail();
+    fillFields(mail, subject, date, from, header);
+    if (body)
+        *body = mail.body;
+    detail::LastFetched &last = detail::lastFetched();
+    last.raw = message->raw();
+    last.header = mail.header;
+    last.body = mail.body;
+    last.decoded = message;
+}
+
 } // namespace
 
 int NMailPop3Connect(const QString &server)
@@ -191,17 +206,17 @@ int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QS
         const auto *message = fetchDecoded(handle, session, number);
         if (!message)
             return failure(session);
-        const DecodedMail &mail = (*message)->mail();
-        fillFields(mail, subject, date, from, header);
-        if (body)
-            *body = mail.body;
-        detail::LastFetched &last = detail::lastFetched();
-        last.raw = (*message)->raw();
-        last.header = mail.header;
-        last.body = mail.body;
-        last.decoded = *message;
+        handOut(*message, subject, date, from, header, body);
         return 1;
     });
+}
+
+int NMailLoadMail(const QByteArray &raw, QString *subject, QString *date, QString *from, QString *header,
+                  QString *body)
+{
+    detail::lastFetched().decoded.reset();
+    handOut(std::make_shared<const detail::DecodedMessage>(raw), subject, date, from, header, body);
+    return 1;
 }
 
 int NMailPop3DeleteMail(int handle, int number)

@@ -4,10 +4,9 @@
 #include "common/StoreStatus.h"
 #include "maillib/NMail.h"
 #include "receive/AttachmentExtraction.h"
-#include "receive/LongMail.h"
 #include "receive/MailCheckState.h"
 #include "receive/MailLayerExtras.h"
-#include "receive/MailStore.h"
+#include "receive/StoreMessage.h"
 #include "settings/AccountSettings.h"
 #include "settings/Credentials.h"
 
@@ -26,7 +25,6 @@ struct MailCheck::Run
     qint64 finishedBytes = 0; // listed sizes of the messages done, when the layer cannot count
     QTimer ticker;
     QElapsedTimer sinceReport; // since the progress display was last updated
-    bool workFileReported = false;
     QString failure;          // why the check ended early, for the closing box
     QStringList leftBehind;   // messages kept on the server, one line each
 };
@@ -177,8 +175,7 @@ void MailCheck::fetchAll(MailCheckResult &result)
         if (size > 0)
             run.progress.totalBytes += size;
     }
-    MailStore store;
-    WorkFileKeeper workFileKeeper;
+    MessageStorer storer;
     int handled = 0; // messages stored or deliberately left behind
     bool storeFailed = false;
 
@@ -186,7 +183,6 @@ void MailCheck::fetchAll(MailCheckResult &result)
     // groups; only a flushed message is deleted from the server, so a crash
     // or a full disk at any moment leaves every unflushed one there.
     QList<int> unflushed;
-    QStringList unsyncedWhole; // long messages saved whole since the last flush
     QElapsedTimer sinceFlush;
     sinceFlush.start();
     QElapsedTimer sincePump;
@@ -201,24 +197,24 @@ void MailCheck::fetchAll(MailCheckResult &result)
         if (unflushed.isEmpty())
             return true;
         const QList<int> numbers = std::exchange(unflushed, {});
-        const QStringList whole = std::exchange(unsyncedWhole, {});
         sinceFlush.restart();
-        QString wholeError;
-        if (!syncWholeMessages(whole, &wholeError)) {
+        QString commitError;
+        bool wholeFailed = false;
+        const bool committed = storer.commitGroup(&commitError, &wholeFailed);
+        if (!committed && wholeFailed) {
             const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、サーバーにも残しました。次の受信で"
                                                "もう一度保存されることがあります。")
-                                    .arg(wholeError)
+                                    .arg(commitError)
                                     .arg(numbers.size());
             run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
             storeFailed = true;
             return false;
         }
-        const common::StoreStatus flushed = store.flushToDisk();
-        if (!flushed) {
+        if (!committed) {
             const QString why = QStringLiteral("%1\r\n\r\n保存したばかりの %2 件のメールは、ディスクに確実に書き込めたか"
                                                "分からないため、サーバーにも残しました。次の受信でもう一度保存されることが"
                                                "あります。")
-                                    .arg(flushed.message())
+                                    .arg(commitError)
                                     .arg(numbers.size());
             run.failure = run.failure.isEmpty() ? why : run.failure + QStringLiteral("\r\n\r\n") + why;
             storeFailed = true;
@@ -275,38 +271,18 @@ void MailCheck::fetchAll(MailCheckResult &result)
         }
         // The exact bytes the server sent, before anything is rewritten.
         const QByteArray raw = maillib::detail::lastFetched().raw;
-
-        const bool attachmentMark = texts.body.contains(QLatin1String("attachment"), Qt::CaseSensitive);
-        if (ExtractAttachments(texts, &workFileKeeper) == ExtractionOutcome::WorkFileFailed && !run.workFileReported) {
-            run.workFileReported = true;
-            showError(QStringLiteral("添付フォルダ「%1」に作業ファイル「0.txt」を書き込めないため、添付ファイルを展開"
-                                     "できません。メールの本文は保存します。添付フォルダがあるか、書き込めるかを確かめて"
-                                     "ください。")
-                          .arg(attachmentFolderPath()));
+        const PreparedMail mail = storer.prepare(std::move(texts), raw);
+        if (!mail.ok) {
+            run.leftBehind << QStringLiteral("%1 件目のメール「%2」は長いため全文をファイルに残す必要がありますが、%3"
+                                             "このメールはサーバーに残しました。")
+                                  .arg(i)
+                                  .arg(mail.subject, mail.error);
+            ++handled;
+            continue;
         }
-        const QString tail =
-            attachmentMark ? QStringLiteral("\r\n") + text(checktext::AttachmentNotice) : QString();
-        QString body = texts.body + tail;
-        if (bodyTooLongForStore(texts.body, tail)) {
-            // The store keeps the first 32000 bytes; the whole message goes
-            // beside it before the server's copy is deleted.
-            QString error;
-            const QString saved = saveWholeMessage(attachmentFolderPath(), raw, texts.date, texts.subject, &error,
-                                                   &unsyncedWhole);
-            if (saved.isEmpty()) {
-                run.leftBehind << QStringLiteral("%1 件目のメール「%2」は長いため全文をファイルに残す必要がありますが、%3"
-                                                 "このメールはサーバーに残しました。")
-                                      .arg(i)
-                                      .arg(texts.subject, error);
-                ++handled;
-                continue;
-            }
-            body = cutBodyWithNotice(texts.body, tail, saved);
-        }
-        m_windows.showMessage(texts.subject, texts.from, texts.date, body);
+        m_windows.showMessage(mail.subject, mail.from, mail.date, mail.body);
 
-        const common::StoreStatus stored =
-            store.appendMailRecord(texts.subject, texts.from, texts.date, body, common::Flush::No);
+        const common::StoreStatus stored = storer.append(mail);
         if (!stored) {
             run.failure = QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
                               .arg(stored.message())
