@@ -159,6 +159,27 @@ QString wholeMessageNotice(const QString &fileName)
     return QStringLiteral("\r\n（長いメールのため、ここまでを保存しました。全文は添付フォルダの「%1」にあります。）").arg(fileName);
 }
 
+QString wholeMessageFileNamed(const QString &storedBody)
+{
+    const QString notice = wholeMessageNotice(QStringLiteral("\x01"));
+    const qsizetype mark = notice.indexOf(u'\x01');
+    const QStringView before = QStringView(notice).left(mark);
+    const QStringView after = QStringView(notice).mid(mark + 1);
+    const QString body = common::trimBlanks(storedBody);
+    if (!body.endsWith(after))
+        return {};
+    const qsizetype start = body.lastIndexOf(before);
+    if (start < 0)
+        return {};
+    const qsizetype nameStart = start + before.size();
+    const QString name = body.mid(nameStart, body.size() - after.size() - nameStart);
+    // Only a name this program could have given: never a path out of the folder.
+    if (!name.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive)
+        || maillib::safeAttachmentName(name, "message/rfc822") != name)
+        return {};
+    return name;
+}
+
 QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName)
 {
     const QString end = tail + wholeMessageNotice(fileName);

@@ -35,6 +35,11 @@ namespace receive {
 // The line that ends a cut body, naming the saved file.
 [[nodiscard]] QString wholeMessageNotice(const QString &fileName);
 
+// The file that the notice at the end of a stored body names, when the body
+// ends with one and the name is a plain ".eml" file name of the attachment
+// folder; otherwise an empty text.
+[[nodiscard]] QString wholeMessageFileNamed(const QString &storedBody);
+
 // body cut so that it, tail and the notice for fileName fit the body field together.
 [[nodiscard]] QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName);
 
