@@ -25,9 +25,11 @@ enum ExitCode { Done = 0, Failed = 1, WrongArguments = 2, StoreFull = 3 };
 
 std::atomic_bool g_stop{false};
 
-void askToStop(int)
+// The first Ctrl-C ends the work after the message in hand; a second ends the process.
+void askToStop(int signal)
 {
     g_stop.store(true);
+    std::signal(signal, SIG_DFL);
 }
 
 void say(std::FILE *to, const QString &text)

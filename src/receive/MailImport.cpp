@@ -16,9 +16,11 @@ namespace receive {
 namespace {
 
 // Stored messages are committed to the disk in groups of this many, or
-// sooner when this much time has passed, as the mail check does.
-constexpr int CommitEvery = 32;
-constexpr qint64 CommitAfterMs = 500;
+// sooner when this much time has passed. The source keeps every message, so
+// the groups can be larger than the mail check's, whose commit lets the
+// server delete them.
+constexpr int CommitEvery = 1024;
+constexpr qint64 CommitAfterMs = 2000;
 
 class MboxSource final : public MailSource
 {

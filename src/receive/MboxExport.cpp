@@ -149,10 +149,19 @@ QByteArray messageFromRecord(const MailRecord &record)
     const QString subject = storedText(record.subject);
     const QString from = storedText(record.from);
     const QString date = storedText(record.date);
-    const QString body = exportedBody(storedText(record.body));
+    const QString storedBody = storedText(record.body);
+    const QString body = exportedBody(storedBody);
 
-    const QByteArray fields = record.toBytes().left(MailRecord::LineEndOffset);
-    const QByteArray id = QCryptographicHash::hash(fields, QCryptographicHash::Sha256).toHex().left(32);
+    const QByteArray storedUtf8 = storedBody.toUtf8();
+    const QByteArray bodyUtf8 = body.size() == storedBody.size() ? storedUtf8 : body.toUtf8();
+
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const QString *text : {&subject, &from, &date}) {
+        digest.addData(text->toUtf8());
+        digest.addData(QByteArrayView("\0", 1));
+    }
+    digest.addData(storedUtf8);
+    const QByteArray id = digest.result().toHex().left(32);
 
     QByteArray out;
     if (!from.isEmpty())
@@ -169,7 +178,7 @@ QByteArray messageFromRecord(const MailRecord &record)
     // last line end; so the text goes as 8bit lines when it ends with a line
     // end (or is empty) and no line is too long for mail, and as base64
     // otherwise, which keeps it exactly.
-    QByteArray text = body.toUtf8();
+    QByteArray text = bodyUtf8;
     text.replace("\r\n", "\n");
     bool eightBit = text.isEmpty() || text.endsWith('\n');
     for (qsizetype start = 0; eightBit && start < text.size();) {
@@ -184,7 +193,7 @@ QByteArray messageFromRecord(const MailRecord &record)
         out += text;
     } else {
         out += "Content-Transfer-Encoding: base64\n\n";
-        const QByteArray encoded = body.toUtf8().toBase64();
+        const QByteArray encoded = bodyUtf8.toBase64();
         for (qsizetype i = 0; i < encoded.size(); i += 76)
             out += encoded.mid(i, 76) + '\n';
     }
