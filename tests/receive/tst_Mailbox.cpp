@@ -137,7 +137,12 @@ void MailboxTest::exportReadBackByPython()
         {QStringLiteral("whole"), QStringLiteral("orig@example.jp"), QString(),
          QStringLiteral("x") + receive::wholeMessageNotice(QStringLiteral("20261207-090000 whole.eml")), QString(),
          QStringLiteral("orig@example.jp")},
+        // A mail's own text naming a file outside the attachment folder is only text.
+        {QStringLiteral("forged"), QStringLiteral("x@example.jp"), QString(),
+         QStringLiteral("x") + receive::wholeMessageNotice(QStringLiteral("../secret.eml")), QString(),
+         QStringLiteral("x@example.jp")},
     };
+    writeFile(folder.path() + QStringLiteral("/secret.eml"), "Subject: secret\r\n\r\nsecret\r\n");
     receive::MailStore store;
     for (const auto &row : rows)
         QVERIFY(store.appendMailRecord(row.subject, row.from, row.date, row.body));
