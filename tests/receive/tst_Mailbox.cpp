@@ -5,6 +5,7 @@
 #include "../maillib/CorpusTable.h"
 #include "app/InstanceLock.h"
 #include "common/Cp932.h"
+#include "maillib/AttachmentExtractor.h"
 #include "receive/AttachmentExtraction.h"
 #include "receive/LongMail.h"
 #include "receive/MailImport.h"
@@ -201,6 +202,12 @@ void MailboxTest::importCorpusMaildir()
         const auto fits = [](const QString &text, qsizetype width) {
             return common::fromCp932(common::toCp932(text)) == text && common::toCp932(text).size() <= width;
         };
+        // Attachments with a name of their own are in the attachment folder under it.
+        for (const QString &name : row.attachmentNames.split(QStringLiteral(" | "), Qt::SkipEmptyParts)) {
+            if (!row.soft && index >= 0 && !name.startsWith(u'('))
+                QVERIFY2(QFileInfo::exists(receive::attachmentFolderPath() + maillib::safeAttachmentName(name, {})),
+                         qPrintable(row.file + u' ' + name));
+        }
         if (index < 0 || row.soft || row.bodyFirstLine.trimmed().isEmpty() || !fits(row.subject, 100)
             || !fits(row.from, 90) || !fits(row.bodyFirstLine, 1000))
             continue;
