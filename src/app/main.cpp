@@ -1,3 +1,4 @@
+#include "app/MailboxCommand.h"
 #include "app/QtTranslations.h"
 #include "app/ui/StartUp.h"
 #include "common/ProgramFolder.h"
@@ -5,12 +6,44 @@
 #include "common/PrivateFiles.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
+
+#include <cstdio>
+
+namespace {
+
+// Finds the program folder as the program uses it and lays it out; the paths
+// that could not be created (empty when all is in place).
+QStringList useProgramFolder(common::ProgramFolderChoice *folder)
+{
+    *folder = common::resolveProgramFolder();
+    common::ProgramFolder::set(folder->path);
+    return common::prepareProgramFolder(*folder);
+}
+
+QString folderFailure(const QStringList &failed)
+{
+    return QStringLiteral("プログラムフォルダを用意できませんでした。\n") + failed.join(QLatin1Char('\n'));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     common::keepNewFilesPrivate();
+    if (app::asksForMailboxCommand(argc, argv)) {
+        // Run without a window, so without a display. The current folder is
+        // left as it is: FILE and PATH name files where the user is.
+        QCoreApplication application(argc, argv);
+        common::ProgramFolderChoice folder;
+        if (const QStringList failed = useProgramFolder(&folder); !failed.isEmpty()) {
+            std::fputs((folderFailure(failed) + QLatin1Char('\n')).toUtf8().constData(), stderr);
+            return 1;
+        }
+        return app::runMailboxCommand();
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("GlimraMail"));
     QApplication::setDesktopFileName(QStringLiteral("jp.glimra.GlimraMail"));
@@ -22,14 +55,10 @@ int main(int argc, char *argv[])
     common::QtPrompts prompts;
     common::setPrompts(&prompts);
 
-    const common::ProgramFolderChoice folder = common::resolveProgramFolder();
-    common::ProgramFolder::set(folder.path);
+    common::ProgramFolderChoice folder;
     const QStringList arguments = QApplication::arguments().mid(1);
-
-    const QStringList failed = common::prepareProgramFolder(folder);
-    if (!failed.isEmpty()) {
-        prompts.inform(QStringLiteral("プログラムフォルダを用意できませんでした。\n") + failed.join(QLatin1Char('\n')),
-                       QString(), common::PromptIcon::Critical);
+    if (const QStringList failed = useProgramFolder(&folder); !failed.isEmpty()) {
+        prompts.inform(folderFailure(failed), QString(), common::PromptIcon::Critical);
         return 1;
     }
 

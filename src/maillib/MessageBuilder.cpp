@@ -59,15 +59,6 @@ QByteArray foldAscii(const QByteArray &text, int firstLineUsed)
     return out;
 }
 
-QByteArray subjectValue(const QString &flatSubject)
-{
-    if (flatSubject.isEmpty())
-        return {};
-    if (isAscii(flatSubject) && !flatSubject.contains(QStringLiteral("=?")) && flatSubject.size() <= 900)
-        return foldAscii(flatSubject.toLatin1(), int(qstrlen("Subject: ")));
-    return encodeHeaderWords(flatSubject);
-}
-
 void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value)
 {
     g_mime_object_set_header(object, name, "", nullptr);
@@ -287,6 +278,16 @@ QString flattenSubject(const QString &subject)
     return out;
 }
 
+QByteArray subjectFieldValue(const QString &subject)
+{
+    const QString flatSubject = flattenSubject(subject);
+    if (flatSubject.isEmpty())
+        return {};
+    if (isAscii(flatSubject) && !flatSubject.contains(QStringLiteral("=?")) && flatSubject.size() <= 900)
+        return foldAscii(flatSubject.toLatin1(), int(qstrlen("Subject: ")));
+    return encodeHeaderWords(flatSubject);
+}
+
 QStringList splitAttachmentList(const QString &joined)
 {
     return joined.split(u',', Qt::SkipEmptyParts);
@@ -312,7 +313,7 @@ BuiltMessage buildMessage(const OutgoingMail &mail)
         setRawHeader(GMIME_OBJECT(message.get()), "To",
                      encodeHeaderWords(toName) + " <" + mail.to.toLatin1() + '>');
     }
-    setRawHeader(GMIME_OBJECT(message.get()), "Subject", subjectValue(flattenSubject(mail.subject)));
+    setRawHeader(GMIME_OBJECT(message.get()), "Subject", subjectFieldValue(mail.subject));
 
     GObjectPtr<GMimeTextPart> text = makeTextPart(mail.body);
     const QStringList paths = mail.attachmentPaths;

@@ -68,6 +68,11 @@ struct Mailbox
 // into one blank, so that the subject stays one header.
 [[nodiscard]] QString flattenSubject(const QString &subject);
 
+// The Subject field's value as a sent mail carries it: flattened, plain ASCII
+// folded at blanks, anything else as RFC 2047 words (see encodeHeaderWords);
+// lines are folded with "\n ".
+[[nodiscard]] QByteArray subjectFieldValue(const QString &subject);
+
 // Builds the message. Addresses are expected to have passed checkMailbox.
 // Fails (error set, no data) when an attachment cannot be read.
 [[nodiscard]] BuiltMessage buildMessage(const OutgoingMail &mail);

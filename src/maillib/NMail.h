@@ -110,6 +110,13 @@ private:
 // first fetch.
 [[nodiscard]] RawMessage NMailPop3FetchedMessage();
 
+// Decodes raw, the bytes of one message taken from a file instead of a server,
+// into the same texts NMailPop3GetMail gives, and makes it the message last
+// fetched, so that NMailAttachmentFileFirst and
+// NMailPop3FetchedMessage work on its exact bytes. Returns 1.
+int NMailLoadMail(QByteArray raw, QString *subject, QString *date, QString *from, QString *header,
+                  QString *body);
+
 // Marks message number deleted; it is gone once NMailPop3Close has been answered.
 // A message not fetched whole by NMailPop3GetMail or NMailPop3GetMailStatus in
 // this session is not deleted (NMailErrorBadArgument). Returns 1 or a negative code.

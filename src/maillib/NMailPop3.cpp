@@ -141,6 +141,21 @@ QString shownName(const Pop3Address &address)
     return host + u':' + QString::number(address.port);
 }
 
+// The texts of a fetched message, which becomes the one NMailAttachmentFileFirst recognises.
+void handOut(const std::shared_ptr<const detail::DecodedMessage> &message, QString *subject, QString *date,
+             QString *from, QString *header, QString *body)
+{
+    const DecodedMail &mail = message->mail();
+    fillFields(mail, subject, date, from, header);
+    if (body)
+        *body = mail.body;
+    detail::LastFetched &last = detail::lastFetched();
+    last.raw = message->raw();
+    last.header = mail.header;
+    last.body = mail.body;
+    last.decoded = message;
+}
+
 } // namespace
 
 RawMessage::RawMessage(QByteArray bytes)
@@ -289,17 +304,18 @@ int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QS
         const auto *message = fetchDecoded(handle, session, number);
         if (!message)
             return failure(session);
-        const DecodedMail &mail = (*message)->mail();
-        fillFields(mail, subject, date, from, header);
-        if (body)
-            *body = mail.body;
-        detail::LastFetched &last = detail::lastFetched();
-        last.raw = (*message)->raw();
-        last.header = mail.header;
-        last.body = mail.body;
-        last.decoded = *message;
+        handOut(*message, subject, date, from, header, body);
         return 1;
     });
+}
+
+int NMailLoadMail(QByteArray raw, QString *subject, QString *date, QString *from, QString *header, QString *body)
+{
+    // As a fetch: the previous parse goes first, and a large message's bytes
+    // may move to the layer's temporary file.
+    detail::lastFetched().decoded.reset();
+    handOut(std::make_shared<const detail::DecodedMessage>(std::move(raw)), subject, date, from, header, body);
+    return 1;
 }
 
 int NMailPop3DeleteMail(int handle, int number)

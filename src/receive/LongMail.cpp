@@ -234,6 +234,39 @@ QString wholeMessageNotice(const QString &fileName, WholeReason reason)
     return QStringLiteral("\r\n（長いメールのため、ここまでを保存しました。全文は添付フォルダの「%1」にあります。）").arg(fileName);
 }
 
+namespace {
+
+// The file named by the notice for reason at the end of body, unchecked.
+QString fileNamedByNotice(const QString &body, WholeReason reason)
+{
+    const QString notice = wholeMessageNotice(QStringLiteral("\x01"), reason);
+    const qsizetype mark = notice.indexOf(u'\x01');
+    const QStringView before = QStringView(notice).left(mark);
+    const QStringView after = QStringView(notice).mid(mark + 1);
+    if (!body.endsWith(after))
+        return {};
+    const qsizetype start = body.lastIndexOf(before);
+    if (start < 0)
+        return {};
+    const qsizetype nameStart = start + before.size();
+    return body.mid(nameStart, body.size() - after.size() - nameStart);
+}
+
+} // namespace
+
+QString wholeMessageFileNamed(const QString &storedBody)
+{
+    const QString body = common::trimBlanks(storedBody);
+    QString name = fileNamedByNotice(body, WholeReason::TooLong);
+    if (name.isEmpty())
+        name = fileNamedByNotice(body, WholeReason::CharactersLost);
+    // Only a name this program could have given: never a path out of the folder.
+    if (!name.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive)
+        || maillib::safeAttachmentName(name, "message/rfc822") != name)
+        return {};
+    return name;
+}
+
 QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName, WholeReason reason)
 {
     const QString end = tail + wholeMessageNotice(fileName, reason);

@@ -51,6 +51,11 @@ enum class WholeReason {
 // The line that ends the stored body, naming the saved file.
 [[nodiscard]] QString wholeMessageNotice(const QString &fileName, WholeReason reason = WholeReason::TooLong);
 
+// The file that the notice at the end of a stored body names, when the body
+// ends with one and the name is a plain ".eml" file name of the attachment
+// folder; otherwise an empty text.
+[[nodiscard]] QString wholeMessageFileNamed(const QString &storedBody);
+
 // body cut so that it, tail and the notice for fileName fit the body field together.
 [[nodiscard]] QString cutBodyWithNotice(const QString &body, const QString &tail, const QString &fileName,
                                         WholeReason reason = WholeReason::TooLong);
