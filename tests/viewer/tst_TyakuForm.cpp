@@ -699,13 +699,19 @@ private Q_SLOTS:
         QCOMPARE(form.lastFoundPos(), 0);
         QCOMPARE(selection(), (QPair<int, int>(2, 3)));
         QVERIFY(f.prompts.shown.isEmpty());
-        // Enter in the search box searches on from the last match.
+        // Enter in the search box searches on from the last match; the box
+        // keeps the focus, so a second Enter searches again and leaves the
+        // shown mail as it was.
         form.searchBox()->setText(QStringLiteral("abc"));
-        f.action("mkensaku")->trigger();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.searchBox()->setFocus();
         QSignalSpy entered(form.searchBox(), &QLineEdit::returnPressed);
-        QTest::keyClick(form.searchBox(), Qt::Key_Return);
-        QCOMPARE(entered.count(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(entered.count(), 2);
         QCOMPARE(selection(), (QPair<int, int>(7, 3)));
+        QCOMPARE(form.bodyBox()->toPlainText(), QStringLiteral("xxabcxxabc"));
         // A new word is searched from the start.
         form.searchBox()->setText(QStringLiteral("xx"));
         QTest::keyClick(form.searchBox(), Qt::Key_Return);

@@ -215,9 +215,13 @@ void TyakuForm::createButtons()
     place(m_searchBox, 7080, 0, 1935, 375);
     m_searchLabel->setBuddy(m_searchBox);
     // Enter in the search box searches on from the match, or from the start
-    // for a new word or after a search that found nothing.
-    connect(m_searchBox, &QLineEdit::returnPressed, this,
-            [this] { selectMatch(m_search.findOnEnter(m_bodyBox->toPlainText(), m_searchBox->text())); });
+    // for a new word or after a search that found nothing. The box keeps the
+    // focus, so that the next Enter searches on instead of typing a line
+    // break over the selected match in the body.
+    connect(m_searchBox, &QLineEdit::returnPressed, this, [this] {
+        selectMatch(m_search.findOnEnter(m_bodyBox->toPlainText(), m_searchBox->text()));
+        m_searchBox->setFocus();
+    });
 
     struct ViewerButton
     {
