@@ -56,7 +56,7 @@ ProgramFolderChoice resolveProgramFolder(const QString &programFileDir, const QP
     QString folder = environment.value(QStringLiteral("GLIMRA_PROGRAM_DIR"));
     if (folder.isEmpty()) {
         QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
-        // The base directory specification: a relative path is to be ignored.
+        // XDG data home: a relative path is not a valid one and is ignored.
         if (dataHome.isEmpty() || QDir::isRelativePath(dataHome)) {
             QString home = environment.value(QStringLiteral("HOME"));
             if (home.isEmpty())

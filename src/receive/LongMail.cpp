@@ -3,6 +3,7 @@
 #include "common/Cp932.h"
 #include "common/FixedText.h"
 #include "common/PrivateFiles.h"
+#include "common/WriteAll.h"
 #include "maillib/AttachmentExtractor.h"
 #include "receive/MailRecord.h"
 
@@ -24,20 +25,6 @@ qsizetype cp932Length(const QString &text)
 }
 
 constexpr qint64 Piece = qint64(1) << 20;
-
-bool writeAll(int fd, const char *data, qint64 length)
-{
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, data + done, size_t(length - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
 
 bool readAll(int fd, char *into, qint64 length, qint64 offset)
 {
@@ -72,7 +59,7 @@ bool writeNew(const QString &path, const maillib::RawMessage &raw, bool wait, bo
     *err = 0;
     for (qint64 at = 0; ok && at < size; at += piece.size()) {
         const qint64 n = qMin<qint64>(piece.size(), size - at);
-        ok = raw.read(at, piece.data(), n) == n && writeAll(fd, piece.constData(), n);
+        ok = raw.read(at, piece.data(), n) == n && common::writeAll(fd, piece.constData(), n);
     }
     if (!ok)
         *err = errno;

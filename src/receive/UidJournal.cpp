@@ -1,6 +1,7 @@
 #include "receive/UidJournal.h"
 
 #include "common/PrivateFiles.h"
+#include "common/WriteAll.h"
 #include "common/ProgramFolder.h"
 
 #include <QFile>
@@ -61,16 +62,7 @@ bool parseLine(const QByteArray &line, QByteArray *account, JournalEntry *entry)
 
 bool writeAll(int fd, const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return common::writeAll(fd, bytes.constData(), bytes.size());
 }
 
 // The journal's file mode, in one place.
