@@ -1,6 +1,6 @@
 #include "addressbook/BusinessCard.h"
 
-#include "common/FixedText.h"
+#include "common/TextHelpers.h"
 
 namespace addressbook {
 

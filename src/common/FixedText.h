@@ -6,10 +6,6 @@
 // Helpers for the fixed-width text fields of the record stores.
 namespace common {
 
-// Removes leading and trailing blanks, the character U+0020 only: tabs, line
-// breaks and the full-width blank stay.
-[[nodiscard]] QString trimBlanks(const QString &text);
-
 // Text of exactly width characters: cut, or padded on the right with blanks.
 [[nodiscard]] QString fitChars(const QString &text, qsizetype width);
 

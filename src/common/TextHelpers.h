@@ -4,6 +4,17 @@
 
 namespace common {
 
+// Removes leading and trailing blanks, the character U+0020 only: tabs, line
+// breaks and the full-width blank stay.
+[[nodiscard]] QString trimBlanks(const QString &text);
+
+// Reads a text as a number the way the BASIC function Val does: blanks, tabs
+// and line breaks are skipped anywhere; then an optional sign, digits, an
+// optional fraction and exponent, or "&H"/"&O" followed by hexadecimal or
+// octal digits. Reading stops at the first character that does not fit; a
+// text without a leading number reads as 0.
+[[nodiscard]] double leadingNumber(const QString &text);
+
 // The text up to its first NUL character; the whole text when it has none.
 [[nodiscard]] QString CutAtNul(const QString &text);
 

@@ -3,7 +3,7 @@
 #include "common/ProfileFile.h"
 #include "common/Prompts.h"
 #include "common/Random.h"
-#include "habitat/SceneSources.h"
+#include "common/TextHelpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +12,10 @@
 namespace habitat {
 namespace {
 
-// Health read as a number, as Val reads it ("Text8" before the first throw reads as 0).
+// Health read as a number, as the BASIC Val reads it ("Text8" before the first throw reads as 0).
 int healthValue(const QString &text)
 {
-    const double value = Val(text);
+    const double value = common::leadingNumber(text);
     return int(std::clamp(value, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
 }
 

@@ -51,13 +51,6 @@ private:
     int m_reads = 0;
 };
 
-// Reads a text as a number the way the BASIC function Val does: blanks, tabs
-// and line breaks are skipped anywhere; then an optional sign, digits, an
-// optional fraction and exponent, or "&H"/"&O" followed by hexadecimal or
-// octal digits. Reading stops at the first character that does not fit; a
-// text without a leading number reads as 0.
-[[nodiscard]] double Val(const QString &text);
-
 inline constexpr char NameKeyDefault[] = "GetPPSErr";
 
 } // namespace habitat

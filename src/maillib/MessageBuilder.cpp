@@ -2,6 +2,7 @@
 
 #include "maillib/MessageBuilder.h"
 
+#include "common/TextHelpers.h"
 #include "maillib/OutgoingCharset.h"
 
 #include <QCryptographicHash>
@@ -207,17 +208,6 @@ QByteArray canonicalLineEnds(const QByteArray &in)
 
 } // namespace
 
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 Mailbox parseMailbox(const QString &text)
 {
     initGMime();
@@ -233,7 +223,7 @@ Mailbox parseMailbox(const QString &text)
     if (checkMailbox(result) != AddressProblem::None)
         return {};
     const char *name = internet_address_get_name(address);
-    return {name ? trimBlanks(flattenSubject(QString::fromUtf8(name))) : QString(), result};
+    return {name ? common::trimBlanks(flattenSubject(QString::fromUtf8(name))) : QString(), result};
 }
 
 QString mailboxAddress(const QString &text)
@@ -304,7 +294,7 @@ BuiltMessage buildMessage(const OutgoingMail &mail)
     g_date_time_unref(date);
     g_mime_message_set_message_id(message.get(), mail.messageId.constData());
     addMailbox(g_mime_message_get_from(message.get()), mail.from);
-    const QString toName = trimBlanks(flattenSubject(mail.toName));
+    const QString toName = common::trimBlanks(flattenSubject(mail.toName));
     if (toName.isEmpty() || isAscii(toName)) {
         // GMime quotes an ASCII name where its characters call for it.
         addMailbox(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO), mail.to, toName);

@@ -61,9 +61,6 @@ struct Mailbox
 };
 [[nodiscard]] Mailbox parseMailbox(const QString &text);
 
-// Removes the blanks (U+0020) around an address, as a typed address may carry them.
-[[nodiscard]] QString trimBlanks(const QString &text);
-
 // Turns every run of line breaks and other control characters in a subject
 // into one blank, so that the subject stays one header.
 [[nodiscard]] QString flattenSubject(const QString &subject);

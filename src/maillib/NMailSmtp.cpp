@@ -1,5 +1,6 @@
 #include "maillib/NMail.h"
 
+#include "common/TextHelpers.h"
 #include "maillib/MessageBuilder.h"
 #include "maillib/ServerTrust.h"
 #include "maillib/SmtpClient.h"
@@ -93,8 +94,8 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     SmtpRequest request;
     if (!SmtpServerName::parse(server, &request.server))
         return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
-    request.to = trimBlanks(to);
-    request.from = trimBlanks(from);
+    request.to = common::trimBlanks(to);
+    request.from = common::trimBlanks(from);
     // The recipient may be written with a display name (the reply window
     // passes a received sender on, the address book keeps business cards as
     // "name<address>"); the envelope takes the address the parser finds in

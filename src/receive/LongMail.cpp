@@ -1,8 +1,8 @@
 #include "receive/LongMail.h"
 
 #include "common/Cp932.h"
-#include "common/FixedText.h"
 #include "common/PrivateFiles.h"
+#include "common/TextHelpers.h"
 #include "common/WriteAll.h"
 #include "maillib/AttachmentExtractor.h"
 #include "receive/MailRecord.h"

@@ -1,6 +1,7 @@
 #include "receive/MailStore.h"
 
 #include "common/FixedText.h"
+#include "common/TextHelpers.h"
 
 namespace receive {
 

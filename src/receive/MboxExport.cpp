@@ -1,6 +1,6 @@
 #include "receive/MboxExport.h"
 
-#include "common/FixedText.h"
+#include "common/TextHelpers.h"
 #include "maillib/MessageBuilder.h"
 #include "maillib/OutgoingCharset.h"
 #include "receive/AttachmentExtraction.h"

@@ -1,7 +1,7 @@
 #include "viewer/MailCommandRules.h"
 
-#include "common/FixedText.h"
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
 
 namespace viewer {
 

@@ -1,6 +1,5 @@
 #include "viewer/MailListModel.h"
 
-#include "common/FixedText.h"
 #include "common/TextHelpers.h"
 
 namespace viewer {

@@ -9,6 +9,46 @@ class TestTextHelpers : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void trimBlanks()
+    {
+        QCOMPARE(common::trimBlanks(QStringLiteral("  a@b.jp ")), QStringLiteral("a@b.jp"));
+        QCOMPARE(common::trimBlanks(QStringLiteral("\ta@b.jp")), QStringLiteral("\ta@b.jp"));
+    }
+
+    void leadingNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("1") << "1" << 1.0;
+        QTest::newRow("1.0") << "1.0" << 1.0;
+        QTest::newRow("0") << "0" << 0.0;
+        QTest::newRow("2") << "2" << 2.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("default text") << "GetPPSErr" << 0.0;
+        QTest::newRow("blanks inside") << " 1 0" << 10.0;
+        QTest::newRow("tab") << "\t1" << 1.0;
+        QTest::newRow("trailing letters") << "1abc" << 1.0;
+        QTest::newRow("negative") << "-1" << -1.0;
+        QTest::newRow("plus") << "+1" << 1.0;
+        QTest::newRow("exponent") << "0.1e1" << 1.0;
+        QTest::newRow("D exponent") << "1D2" << 100.0;
+        QTest::newRow("lone e") << "1e" << 1.0;
+        QTest::newRow("fraction only") << ".5" << 0.5;
+        QTest::newRow("dot after") << "1." << 1.0;
+        QTest::newRow("hex") << "&H1" << 1.0;
+        QTest::newRow("hex lower") << "&h1F" << 31.0;
+        QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("full-width digit") << QString::fromUtf8("１") << 0.0;
+        QTest::newRow("sign only") << "-" << 0.0;
+        QTest::newRow("huge") << "1e999" << 0.0;
+    }
+    void leadingNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(common::leadingNumber(text), value);
+    }
+
     void cutAtNul()
     {
         QCOMPARE(common::CutAtNul(QString::fromUtf16(u"ab\0cd", 5)), QStringLiteral("ab"));

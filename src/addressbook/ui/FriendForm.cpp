@@ -1,8 +1,8 @@
 #include "addressbook/ui/FriendForm.h"
 
 #include "addressbook/BusinessCard.h"
-#include "common/FixedText.h"
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
 #include "habitat/LitterTick.h"
 
 #include "common/ui/HeaderColouring.h"
