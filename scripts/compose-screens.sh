@@ -9,5 +9,5 @@ OUT=$(realpath -m "${1:-screens}")
 BUILD_DIR=${GLIMRA_BUILD_DIR:-build}
 cmake --build "$BUILD_DIR" --target glimra_compose_screens -j2 >/dev/null
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb \
-  "$BUILD_DIR/tools/compose_screens/glimra_compose_screens" "$OUT"
-echo "compose screens: $OUT"
+  "$BUILD_DIR/tools/compose-screens/glimra_compose_screens" "$OUT"
+echo "compose-screens: $OUT"

@@ -5,16 +5,13 @@
 # usage: scripts/guide-screens.sh     (after scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD_DIR=${GLIMRA_BUILD_DIR:-build}
 IMAGES=docs/images
 work=$(mktemp -d /tmp/glimra-guide.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-./scripts/screens.sh "$work/main" >/dev/null
+./scripts/main-screens.sh "$work/main" >/dev/null
 ./scripts/compose-screens.sh "$work/compose" >/dev/null
-cmake --build "$BUILD_DIR" --target glimra_reply_screens -j2 >/dev/null
-xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb \
-  "$BUILD_DIR/tools/replyscreens/glimra_reply_screens" "$work/reply" >/dev/null
+./scripts/reply-screens.sh "$work/reply" >/dev/null
 
 mkdir -p "$IMAGES"
 # guide name <- tool output

@@ -1,8 +1,8 @@
 #include "addressbook/ui/FriendForm.h"
 #include "app/MainHelp.h"
 #include "app/ui/Fonts.h"
-#include "app/ui/Form1.h"
 #include "app/ui/MainForm.h"
+#include "app/ui/StandbyWindow.h"
 #include "app/ui/WindowHub.h"
 #include "common/Cp932.h"
 #include "common/ProfileFile.h"
@@ -612,7 +612,7 @@ private Q_SLOTS:
         run.writeAccountAndCredentials();
         app::MainForm &form = run.start();
         QTest::mouseClick(run["Command1"], Qt::LeftButton);
-        app::Form1 *standby = form.standbyWindow();
+        app::StandbyWindow *standby = form.standbyWindow();
         QVERIFY(standby);
         QVERIFY(standby->isVisible());
         QVERIFY(!form.isVisible());

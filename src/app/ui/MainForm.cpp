@@ -1,8 +1,8 @@
 #include "app/ui/MainForm.h"
 
 #include "app/MainHelp.h"
-#include "app/ui/Form1.h"
 #include "app/ui/MainFormMailCheck.h"
+#include "app/ui/StandbyWindow.h"
 #include "app/ui/WindowHub.h"
 #include "common/ProfileFile.h"
 #include "common/ProgramFolder.h"
@@ -108,7 +108,7 @@ MainForm::~MainForm()
     delete m_standby;
 }
 
-Form1 *MainForm::standbyWindow() const
+StandbyWindow *MainForm::standbyWindow() const
 {
     return m_standby;
 }
@@ -282,8 +282,8 @@ void MainForm::Check1_Click()
 void MainForm::Command1_Click()
 {
     if (!m_standby) {
-        m_standby = new Form1;
-        connect(m_standby, &Form1::returnRequested, this, &MainForm::returnFromStandby);
+        m_standby = new StandbyWindow;
+        connect(m_standby, &StandbyWindow::returnRequested, this, &MainForm::returnFromStandby);
     }
     m_standby->show();
     m_standby->raise();

@@ -26,7 +26,7 @@ class SceneCanvas;
 
 namespace app {
 
-class Form1;
+class StandbyWindow;
 class MainFormMailCheck;
 class WindowHub;
 enum class HelpTopic;
@@ -62,7 +62,7 @@ public:
     [[nodiscard]] habitat::LitterGame &litterGame() { return *m_litterGame; }
     [[nodiscard]] WindowHub &windows() { return *m_windows; }
     // The standby window, once the first standby created it.
-    [[nodiscard]] Form1 *standbyWindow() const;
+    [[nodiscard]] StandbyWindow *standbyWindow() const;
 
     // Replaces the services before Form_Load runs.
     void setServices(MainFormServices services) { m_services = std::move(services); }
@@ -137,7 +137,7 @@ private:
     WindowHub *m_windows = nullptr;
     MainFormMailCheck *m_mailCheck = nullptr;
     habitat::LitterGame *m_litterGame = nullptr;
-    QPointer<Form1> m_standby;
+    QPointer<StandbyWindow> m_standby;
     bool m_askServerSettings = false; // the load found no POP3 server
     bool m_askCredentials = false;    // the load found no ID or no password
     QHash<QObject *, HelpTopic> m_helpTopics; // controls that explain themselves in the help box

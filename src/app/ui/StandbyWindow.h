@@ -10,12 +10,12 @@ namespace app {
 // The standby window "Glimra": a tiny window above all others that stands in
 // for the hidden main window. "復帰", and closing it with the window system's
 // close control as well, asks for the main window back; the window then hides
-// and is kept for the next standby.
-class Form1 final : public QWidget
+// and is kept for the next standby. Its object name is "Form1".
+class StandbyWindow final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    explicit StandbyWindow(QWidget *parent = nullptr);
 
     static constexpr int ClientWidth = 79;
     static constexpr int ClientHeight = 39;

@@ -3,8 +3,8 @@
 // throw-away program folder and working directory.
 #include "app/QtTranslations.h"
 #include "app/ui/Fonts.h"
-#include "app/ui/Form1.h"
 #include "app/ui/MainForm.h"
+#include "app/ui/StandbyWindow.h"
 #include "app/ui/WindowHub.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"

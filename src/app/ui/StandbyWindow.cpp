@@ -1,4 +1,4 @@
-#include "app/ui/Form1.h"
+#include "app/ui/StandbyWindow.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -23,7 +23,7 @@ void drawFirefly(QPainter &painter, const QImage &sheet, int frame, QPoint at)
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
+StandbyWindow::StandbyWindow(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
 {
@@ -44,10 +44,10 @@ Form1::Form1(QWidget *parent)
     small.setPixelSize(10);
     returnButton->setFont(small);
     returnButton->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
-    connect(returnButton, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(returnButton, &QPushButton::clicked, this, &StandbyWindow::Command1_Click);
 }
 
-QPixmap Form1::standbyPicture()
+QPixmap StandbyWindow::standbyPicture()
 {
     // A piece of the pond twice the picture's size, two fireflies on it, halved.
     QImage canvas(114, 82, QImage::Format_RGB32);
@@ -66,12 +66,12 @@ QPixmap Form1::standbyPicture()
     return QPixmap::fromImage(canvas.scaled(57, 41, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
-void Form1::Command1_Click()
+void StandbyWindow::Command1_Click()
 {
     Q_EMIT returnRequested();
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void StandbyWindow::closeEvent(QCloseEvent *event)
 {
     // Closing the window must not leave the program hidden and out of reach:
     // it brings the main window back, as "復帰" does.
