@@ -463,6 +463,39 @@ private Q_SLOTS:
         QVERIFY(tick->isActive());
     }
 
+    // The viewer, the address book and the composer hold the tick as the
+    // settings hub does, from their creation until they are gone.
+    void windowsPauseTheLitterTick_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("viewer") << QStringLiteral("Tyakushin") << QStringLiteral("TyakuForm");
+        QTest::newRow("address book") << QStringLiteral("Address") << QStringLiteral("FriendForm");
+        QTest::newRow("composer") << QStringLiteral("New") << QStringLiteral("WriteForm");
+    }
+    void windowsPauseTheLitterTick()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, window);
+        Run run;
+        run.writeAccountAndCredentials();
+        app::MainForm &form = run.start();
+        QTimer *tick = run.timer("Timer3");
+        QVERIFY(tick->isActive());
+
+        QTest::mouseClick(control<QToolButton>(&form, key), Qt::LeftButton);
+        QWidget *opened = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == window && w->isVisible())
+                opened = w;
+        QVERIFY(opened);
+        QVERIFY(!tick->isActive());
+        opened->close();
+        flushDeletes();
+        QVERIFY(tick->isActive());
+        QCOMPARE(tick->interval(), 1000);
+    }
+
     void checkButtonOpensNothingYet()
     {
         Run run;

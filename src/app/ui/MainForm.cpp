@@ -39,12 +39,6 @@
 namespace app {
 namespace {
 
-// Texts hold CR LF line ends; a text box shows them as one line break.
-QString forDisplay(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
 // A stand-in for a litter picture that cannot be read, so that the litter can
 // still be seen and clicked away.
 QPixmap missingLitterPicture()
@@ -312,12 +306,6 @@ void MainForm::bringToFront()
     window->activateWindow();
 }
 
-void MainForm::showHelp(HelpTopic topic)
-{
-    m_helpBox->show();
-    m_helpBox->setPlainText(forDisplay(helpText(topic)));
-}
-
 void MainForm::showLitter()
 {
     const habitat::LitterView &view = m_litterGame->view();
@@ -353,12 +341,8 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     const auto *mouse = static_cast<QMouseEvent *>(event);
     const bool leftUp = type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton;
 
-    // Reaching a control with Tab explains it as the pointer would.
-    const bool tabbedTo = type == QEvent::FocusIn
-                          && (static_cast<QFocusEvent *>(event)->reason() == Qt::TabFocusReason
-                              || static_cast<QFocusEvent *>(event)->reason() == Qt::BacktabFocusReason);
-    if ((pointerMoved || tabbedTo) && m_helpTopics.contains(watched)) {
-        showHelp(m_helpTopics.value(watched));
+    if (m_hoverHelp.explain(watched, event)) {
+        // The control's text is in the help box.
     } else if (type == QEvent::MouseMove && watched == m_statusPanel
                && !m_statusPanel->childAt(mouse->position().toPoint())) {
         // Only the panel's own background: moves over its controls reach the
@@ -371,7 +355,7 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     } else if (pointerMoved && (watched == m_authorLabel || watched == m_designerLabel)) {
         const CreditPage page = watched == m_authorLabel ? authorPage() : designerPage();
         m_creditBox->show();
-        m_creditBox->setPlainText(forDisplay(page.hoverText));
+        m_creditBox->setPlainText(common::forDisplay(page.hoverText));
     } else if (leftUp && (watched == m_authorLabel || watched == m_designerLabel)) {
         common::prompts().openUrl(watched == m_authorLabel ? authorPage().url : designerPage().url);
     } else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHash>
+#include "common/ui/FormKit.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -29,7 +30,6 @@ namespace app {
 class StandbyWindow;
 class MainFormMailCheck;
 class WindowHub;
-enum class HelpTopic;
 
 // What the main window starts and ends outside itself; tests replace them.
 struct MainFormServices
@@ -120,7 +120,6 @@ private:
     void Check1_Click();
     void Command1_Click();
     void returnFromStandby();
-    void showHelp(HelpTopic topic);
     void showStoredMailCount();
     void showRequestedSettingsWindows();
     void showLitter();
@@ -140,7 +139,8 @@ private:
     QPointer<StandbyWindow> m_standby;
     bool m_askServerSettings = false; // the load found no POP3 server
     bool m_askCredentials = false;    // the load found no ID or no password
-    QHash<QObject *, HelpTopic> m_helpTopics; // controls that explain themselves in the help box
+    // Controls that explain themselves in the help box; Tab explains them too.
+    common::HoverHelp m_hoverHelp{common::HoverHelp::ExplainOnTab};
 
     QToolBar *m_toolBar = nullptr;
     QFrame *m_statusPanel = nullptr;

@@ -141,9 +141,7 @@ void MainForm::createToolbar()
     // The toolbar keeps the plain face of a control: its captions are dark.
     m_toolBar->setStyleSheet(
         QStringLiteral("QToolBar#tbToolBar { spacing: 0px; padding: 0px; border: none; background: palette(window); }"));
-    m_toolBar->setMouseTracking(true);
-    m_toolBar->installEventFilter(this);
-    m_helpTopics.insert(m_toolBar, HelpTopic::Toolbar);
+    m_hoverHelp.add(m_toolBar, helpText(HelpTopic::Toolbar), this);
     for (const ToolbarButton &button : ToolbarButtons) {
         const QString key = QString::fromLatin1(button.key);
         QAction *action = m_toolBar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(key)),
@@ -161,9 +159,7 @@ void MainForm::createToolbar()
         widget->setAccessibleDescription(QStringLiteral("キー: ") + keyText);
         widget->setFixedSize(56, 56);
         widget->setFont(uiFont(12));
-        widget->setMouseTracking(true);
-        widget->installEventFilter(this);
-        m_helpTopics.insert(widget, HelpTopic::Toolbar);
+        m_hoverHelp.add(widget, helpText(HelpTopic::Toolbar), this);
         connect(action, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
     }
 }
@@ -222,11 +218,8 @@ void MainForm::createStatusPanel()
     const std::pair<QWidget *, HelpTopic> explained[] = {
         {m_helpDisplay, HelpTopic::Check1}, {m_autoShow, HelpTopic::Check2}, {m_standbyButton, HelpTopic::Command1},
         {m_statusText, HelpTopic::Text3},   {m_storedCount, HelpTopic::Text4}, {m_newCount, HelpTopic::Text6}};
-    for (const auto &[widget, topic] : explained) {
-        widget->setMouseTracking(true);
-        widget->installEventFilter(this);
-        m_helpTopics.insert(widget, topic);
-    }
+    for (const auto &[widget, topic] : explained)
+        m_hoverHelp.add(widget, helpText(topic), this);
     for (int i = 1; i <= 3; ++i)
         m_menuLabels[i]->installEventFilter(this);
 }
@@ -238,6 +231,7 @@ void MainForm::createHelpAndCredits()
     // The longest explanation needs more room than the box has.
     m_helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_helpBox->setAccessibleName(QStringLiteral("説明"));
+    m_hoverHelp.setBox(m_helpBox);
     m_creditBox = makeTextArea(this, "Text7", {8, 136, 249, 49},
                                QStringLiteral("color: black; background-color: rgb(128, 128, 255)"));
     m_creditBox->setAccessibleName(QStringLiteral("制作者の紹介"));

@@ -25,6 +25,15 @@ void bringUp(QWidget *window)
     window->activateWindow();
 }
 
+// The litter tick stands still from a window's creation until it is gone.
+// Nothing counts the pauses: whoever ends first restarts the tick. A window
+// that outlives the hub (at the end of the process) restarts nothing.
+void pauseLitterTickWhileLoaded(QWidget *window, QObject *hub)
+{
+    habitat::litterTick().pause();
+    QObject::connect(window, &QObject::destroyed, hub, [] { habitat::litterTick().resume(); });
+}
+
 } // namespace
 
 WindowHub::WindowHub(QWidget *mainWindow) : QObject(mainWindow), m_mainWindow(mainWindow) {}
@@ -33,8 +42,7 @@ settings::SetForm *WindowHub::showSetForm()
 {
     if (!m_setForm) {
         m_setForm = new settings::SetForm(m_mainWindow);
-        habitat::litterTick().pause();
-        connect(m_setForm, &QObject::destroyed, this, [] { habitat::litterTick().resume(); });
+        pauseLitterTickWhileLoaded(m_setForm, this);
         connect(m_setForm, &settings::SetForm::serverSettingsRequested, this, &WindowHub::showOptionForm);
         connect(m_setForm, &settings::SetForm::credentialsRequested, this, &WindowHub::showIdpassForm);
     }
@@ -82,6 +90,7 @@ viewer::TyakuForm *WindowHub::tyakuForm()
             host.setMainHelpText = [main](const QString &text) { main->helpTextBox()->setPlainText(text); };
         }
         m_tyakuForm = new viewer::TyakuForm(std::move(host), m_mainWindow);
+        pauseLitterTickWhileLoaded(m_tyakuForm, this);
         connect(m_tyakuForm, &viewer::TyakuForm::replyRequested, this,
                 [this](const QString &subject, const QString &recipient, const QString &body,
                        const QString &answeredBody) {
@@ -113,16 +122,20 @@ bool WindowHub::helpDisplayOn() const
 
 addressbook::FriendForm *WindowHub::showFriendForm()
 {
-    if (!m_friendForm)
+    if (!m_friendForm) {
         m_friendForm = new addressbook::FriendForm(helpDisplayOn(), m_mainWindow);
+        pauseLitterTickWhileLoaded(m_friendForm, this);
+    }
     bringUp(m_friendForm);
     return m_friendForm;
 }
 
 compose::WriteForm *WindowHub::showWriteForm()
 {
-    if (!m_writeForm)
+    if (!m_writeForm) {
         m_writeForm = new compose::WriteForm(helpDisplayOn(), m_mainWindow);
+        pauseLitterTickWhileLoaded(m_writeForm, this);
+    }
     bringUp(m_writeForm);
     return m_writeForm;
 }

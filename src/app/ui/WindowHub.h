@@ -28,14 +28,15 @@ namespace app {
 
 // Creates each single-instance window on first use, over the main window, and
 // gives out the one that is loaded. Windows delete themselves when closed;
-// the next use creates them anew.
+// the next use creates them anew. While the settings hub, the viewer, the
+// address book or the composer is loaded, the litter tick is paused.
 class WindowHub final : public QObject
 {
     Q_OBJECT
 public:
     explicit WindowHub(QWidget *mainWindow);
 
-    // The settings hub; the litter tick is paused while it is open.
+    // The settings hub.
     settings::SetForm *showSetForm();
     settings::OptionForm *showOptionForm();
     // The credentials window, created hidden if it is not loaded.

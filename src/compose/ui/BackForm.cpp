@@ -1,8 +1,8 @@
 #include "compose/ui/BackForm.h"
 
-#include "common/FixedText.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
+#include "common/ui/FormKit.h"
 #include "common/ui/OneLineBox.h"
 #include "compose/Submission.h"
 #include "compose/ui/AttachmentRow.h"
@@ -18,16 +18,12 @@
 namespace compose {
 namespace {
 
-// Window measures are kept in twips, as the layout rules give them; 15 twips
-// make one pixel.
-constexpr int px(double twips)
-{
-    return int(twips / 15.0 + (twips < 0 ? -0.5 : 0.5));
-}
+using common::twipsRect;
 
-QRect twipsRect(int left, int top, int width, int height)
+// Window measures are kept in twips, as the layout rules give them.
+int px(double twips)
 {
-    return QRect(px(left), px(top), px(width), px(height));
+    return common::twipsToPixels(twips);
 }
 
 // The design size, in twips, of the window as it first opens.
@@ -39,12 +35,11 @@ constexpr int AttachTop = 1280;
 constexpr int BoxHeight = 330;
 constexpr int BodyTop = 1700;
 
-QPushButton *addButton(QWidget *form, const QString &caption, const QString &name, const QString &accessibleName)
+// A button whose caption leaves room for a picture; the reader says it without the blanks.
+QPushButton *addButton(QWidget *form, const QString &caption, const char *name)
 {
-    auto *button = new QPushButton(caption, form);
-    button->setObjectName(name);
-    button->setAccessibleName(accessibleName);
-    button->setAutoDefault(true);
+    QPushButton *button = common::addButton(form, caption, name);
+    button->setAccessibleName(caption.trimmed());
     return button;
 }
 
@@ -70,11 +65,11 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("返事を書く"));
 
-    m_sendButton = addButton(this, QStringLiteral("    送信"), QStringLiteral("Command2"), QStringLiteral("送信"));
+    m_sendButton = addButton(this, QStringLiteral("    送信"), "Command2");
     m_sendButton->setGeometry(twipsRect(120, 60, 1335, 375));
-    m_cancelButton = addButton(this, QStringLiteral("     送信中止"), QStringLiteral("Command3"), QStringLiteral("送信中止"));
+    m_cancelButton = addButton(this, QStringLiteral("     送信中止"), "Command3");
     m_cancelButton->setGeometry(twipsRect(1560, 60, 1455, 375));
-    m_pasteBodyButton = addButton(this, QStringLiteral("     本文に貼付"), QStringLiteral("Command4"), QStringLiteral("本文に貼付"));
+    m_pasteBodyButton = addButton(this, QStringLiteral("     本文に貼付"), "Command4");
     m_pasteBodyButton->setGeometry(twipsRect(3120, 60, 1575, 375));
 
     m_toText = addField(this, QStringLiteral("宛先"), QStringLiteral("ToText"), 520, &m_toLabel);

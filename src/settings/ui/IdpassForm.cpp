@@ -3,13 +3,14 @@
 #include "common/Prompts.h"
 #include "settings/Credentials.h"
 
+#include "common/ui/FormKit.h"
+#include "common/ui/OneLineBox.h"
+
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "common/ui/OneLineBox.h"
 
 namespace settings {
 
@@ -52,14 +53,8 @@ IdpassForm::IdpassForm(QWidget *parent)
     // A check box takes its name from its own caption, which is empty here.
     m_saveCheck->setAccessibleName(saveLabel->text());
 
-    m_okButton = new QPushButton(QStringLiteral("OK"), this);
-    m_okButton->setObjectName(QStringLiteral("OKCommand"));
-    m_okButton->setGeometry(92, 112, 80, 26);
-    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancelButton->setObjectName(QStringLiteral("CancelCommand"));
-    m_cancelButton->setGeometry(184, 112, 80, 26);
-    m_okButton->setAutoDefault(true);
-    m_cancelButton->setAutoDefault(true);
+    m_okButton = common::addButton(this, QStringLiteral("OK"), "OKCommand", {92, 112, 80, 26});
+    m_cancelButton = common::addButton(this, QStringLiteral("Cancel"), "CancelCommand", {184, 112, 80, 26});
     connect(m_okButton, &QPushButton::clicked, this, &IdpassForm::OKCommand_Click);
     connect(m_cancelButton, &QPushButton::clicked, this, &IdpassForm::CancelCommand_Click);
 

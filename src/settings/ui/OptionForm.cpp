@@ -5,6 +5,9 @@
 #include "settings/ConnectionTest.h"
 #include "settings/Credentials.h"
 
+#include "common/ui/FormKit.h"
+#include "common/ui/OneLineBox.h"
+
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,8 +15,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
-
-#include "common/ui/OneLineBox.h"
 
 namespace settings {
 namespace {
@@ -85,22 +86,12 @@ OptionForm::OptionForm(QWidget *parent)
     m_apopCheck->setGeometry(16, 260, FieldWidth, 22);
     m_apopCheck->setAccessibleName(spokenCaption(m_apopCheck->text()));
 
-    m_testButton = new QPushButton(QStringLiteral("接続テスト(&T)"), this);
-    m_testButton->setObjectName(QStringLiteral("TestCommand"));
-    m_testButton->setGeometry(16, 292, 112, 26);
+    m_testButton = common::addButton(this, QStringLiteral("接続テスト(&T)"), "TestCommand", {16, 292, 112, 26});
     m_testButton->setAccessibleName(QStringLiteral("接続テスト"));
-    m_testButton->setAutoDefault(true);
     connect(m_testButton, &QPushButton::clicked, this, &OptionForm::TestCommand_Click);
 
-    m_okButton = new QPushButton(QStringLiteral("設定"), this);
-    m_okButton->setObjectName(QStringLiteral("OkCommand"));
-    m_okButton->setGeometry(216, 292, 80, 26);
-    m_cancelButton = new QPushButton(QStringLiteral("中止"), this);
-    m_cancelButton->setObjectName(QStringLiteral("CancelCommand"));
-    m_cancelButton->setGeometry(304, 292, 80, 26);
-    // Enter presses the button that has the focus, as on the other windows.
-    m_okButton->setAutoDefault(true);
-    m_cancelButton->setAutoDefault(true);
+    m_okButton = common::addButton(this, QStringLiteral("設定"), "OkCommand", {216, 292, 80, 26});
+    m_cancelButton = common::addButton(this, QStringLiteral("中止"), "CancelCommand", {304, 292, 80, 26});
     connect(m_okButton, &QPushButton::clicked, this, &OptionForm::OkCommand_Click);
     connect(m_cancelButton, &QPushButton::clicked, this, &OptionForm::CancelCommand_Click);
 

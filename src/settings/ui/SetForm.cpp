@@ -1,5 +1,7 @@
 #include "settings/ui/SetForm.h"
 
+#include "common/ui/FormKit.h"
+
 #include <QPushButton>
 
 namespace settings {
@@ -12,12 +14,11 @@ SetForm::SetForm(QWidget *parent)
     setWindowTitle(QStringLiteral("設定"));
     setFixedSize(232, 64);
 
-    auto *serverButton = new QPushButton(QStringLiteral("POPサーバー"), this);
-    serverButton->setObjectName(QStringLiteral("Command2"));
-    serverButton->setGeometry(12, 16, 100, 32);
-    auto *credentialsButton = new QPushButton(QStringLiteral("ID/PASS"), this);
-    credentialsButton->setObjectName(QStringLiteral("Command1"));
-    credentialsButton->setGeometry(120, 16, 100, 32);
+    QPushButton *serverButton = common::addButton(this, QStringLiteral("POPサーバー"), "Command2", {12, 16, 100, 32});
+    QPushButton *credentialsButton = common::addButton(this, QStringLiteral("ID/PASS"), "Command1", {120, 16, 100, 32});
+    // The hub's buttons answer Space only; Enter has never opened a window from here.
+    for (QPushButton *button : {serverButton, credentialsButton})
+        button->setAutoDefault(false);
     connect(serverButton, &QPushButton::clicked, this, &SetForm::serverSettingsRequested);
     connect(credentialsButton, &QPushButton::clicked, this, &SetForm::credentialsRequested);
 }
