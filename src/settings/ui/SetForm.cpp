@@ -16,7 +16,7 @@ SetForm::SetForm(QWidget *parent)
 
     QPushButton *serverButton = common::addButton(this, QStringLiteral("POPサーバー"), "Command2", {12, 16, 100, 32});
     QPushButton *credentialsButton = common::addButton(this, QStringLiteral("ID/PASS"), "Command1", {120, 16, 100, 32});
-    // The hub's buttons answer Space only; Enter has never opened a window from here.
+    // These two buttons take Space only; Enter has never opened a window from here.
     for (QPushButton *button : {serverButton, credentialsButton})
         button->setAutoDefault(false);
     connect(serverButton, &QPushButton::clicked, this, &SetForm::serverSettingsRequested);
