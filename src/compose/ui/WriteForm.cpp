@@ -6,8 +6,8 @@
 #include "compose/Greetings.h"
 #include "compose/Submission.h"
 #include "compose/ui/AttachmentRow.h"
+#include "editor/ui/EditorCommands.h"
 #include "habitat/LitterTick.h"
-#include "viewer/ui/EditorCommands.h"
 
 #include <QApplication>
 #include <QCheckBox>

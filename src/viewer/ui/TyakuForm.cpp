@@ -5,15 +5,15 @@
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
 #include "common/ui/HeaderColouring.h"
+#include "editor/EditorState.h"
+#include "editor/ui/EditorCommands.h"
 #include "habitat/LitterTick.h"
 #include "receive/MailCheckState.h"
 #include "receive/MailStore.h"
-#include "viewer/EditorState.h"
 #include "viewer/HeaderText.h"
 #include "viewer/MailListModel.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
-#include "viewer/ui/EditorCommands.h"
 #include "viewer/ui/MailCommands.h"
 
 #include <QCloseEvent>
