@@ -4,7 +4,7 @@
 #include "editor/EditorState.h"
 #include "editor/ui/EditorCommands.h"
 #include "support/ScriptedPrompts.h"
-#include "viewer/HeaderText.h"
+#include "viewer/ShownMailText.h"
 
 #include <QAction>
 #include <QApplication>
