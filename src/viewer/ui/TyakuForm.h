@@ -130,6 +130,8 @@ protected:
 private:
     void createControls();
     void createButtons();
+    void createSearchBox();
+    void createMailButtons();
     void createReadingFields();
     void createEditor();
     void Form_Load();
