@@ -6,6 +6,7 @@
 #include "compose/Greetings.h"
 #include "compose/ui/AttachmentRow.h"
 #include "compose/ui/WriteForm.h"
+#include "editor/EditorState.h"
 #include "habitat/LitterTick.h"
 #include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
@@ -13,7 +14,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/SmtpSink.h"
-#include "viewer/EditorState.h"
 
 #include <QAction>
 #include <QApplication>

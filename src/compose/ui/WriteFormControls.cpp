@@ -4,7 +4,7 @@
 #include "compose/ui/AttachmentRow.h"
 #include "compose/ui/RecipientBox.h"
 #include "compose/ui/WriteForm_p.h"
-#include "viewer/ui/EditorCommands.h"
+#include "editor/ui/EditorCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>

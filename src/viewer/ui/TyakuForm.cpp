@@ -5,15 +5,16 @@
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
 #include "common/ui/HeaderColouring.h"
+#include "editor/EditorState.h"
+#include "editor/ui/EditorCommands.h"
 #include "habitat/LitterTick.h"
 #include "receive/MailCheckState.h"
 #include "receive/MailStore.h"
-#include "viewer/EditorState.h"
-#include "viewer/HeaderText.h"
+#include "viewer/MailDeletion.h"
 #include "viewer/MailListModel.h"
+#include "viewer/ShownMailText.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
-#include "viewer/ui/EditorCommands.h"
 #include "viewer/ui/MailCommands.h"
 
 #include <QCloseEvent>
@@ -623,43 +624,33 @@ void TyakuForm::Command3_Click()
         setBody(QString());
         return;
     }
-    receive::MailStore store;
-    const common::StoreStatus status = store.DeleteMailRecord(n);
-    if (!status.ok()) {
-        // Nothing is lost: the mail is marked live again so that no later
-        // compaction drops it, and the list keeps showing it.
-        (void)store.KeepMailRecord(n);
-        showStoreFailure(status.message());
-        if (store.CountMailRecords() != m_model->rowCount())
-            FillMailList();
-        return;
-    }
-    m_subjectBox->clear();
-    m_senderBox->clear();
-    m_dateBox->clear();
-    setBody(QString());
-    FillMailList();
+    const DeleteOutcome outcome = deleteStoredMail(n, m_model->rowCount());
+    if (outcome == DeleteOutcome::Deleted)
+        clearReadingFields();
+    if (outcome != DeleteOutcome::Kept)
+        FillMailList();
 }
 
 void TyakuForm::Command6_Click()
 {
     if (!common::prompts().askYesNo(QStringLiteral("すべてのデータを削除して良いですか？")))
         return;
-    receive::MailStore store;
-    const common::StoreStatus status = store.DeleteAllMailRecords();
-    if (!status.ok()) {
-        (void)store.KeepAllMailRecords();
-        showStoreFailure(status.message());
-        if (store.CountMailRecords() != m_model->rowCount())
-            FillMailList();
+    const DeleteOutcome outcome = deleteAllStoredMail(m_model->rowCount());
+    if (outcome == DeleteOutcome::KeptListStale)
+        FillMailList();
+    if (outcome != DeleteOutcome::Deleted)
         return;
-    }
     m_model->clear();
     m_shown = ShownMail{};
     m_handedOver = false;
     if (m_host.setMainHelpText)
         m_host.setMainHelpText(QStringLiteral("0"));
     m_countBox->setText(QStringLiteral("0"));
+    clearReadingFields();
+}
+
+void TyakuForm::clearReadingFields()
+{
     m_subjectBox->clear();
     m_senderBox->clear();
     m_dateBox->clear();

@@ -147,6 +147,7 @@ private:
     void selectMatch(const BodyMatch &match);
     void placeClientArea();
     void showStoreFailure(const QString &message);
+    void clearReadingFields();
 
     TyakuHost m_host;
     BodySearch m_search;
