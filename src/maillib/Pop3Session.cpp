@@ -5,6 +5,7 @@
 #include "maillib/Pop3ReplyParser_p.h"
 #include "maillib/Pop3Texts.h"
 
+#include <QEventLoop>
 #include <QSslSocket>
 
 namespace maillib {
