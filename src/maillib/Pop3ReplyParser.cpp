@@ -18,6 +18,17 @@ void appendRun(QByteArray *data, const char *from, qsizetype length)
     data->append(from, length);
 }
 
+// What the line still arriving adds to a body at least: nothing while it may
+// yet be the closing ".", else what has arrived of it (a stuffed dot is made
+// up for by the line end still to come). Counting the closing line would fail
+// a body exactly at its bound whose "." happens to arrive on its own.
+qsizetype leastFromPartialLine(const char *line, qsizetype length)
+{
+    if (length >= 1 && line[0] == '.' && (length == 1 || (length == 2 && line[1] == '\r')))
+        return 0;
+    return length;
+}
+
 } // namespace
 
 Pop3ReplyParser::Step Pop3ReplyParser::readStatusLine(QByteArray *line)
@@ -57,8 +68,8 @@ Pop3ReplyParser::Step Pop3ReplyParser::readBody(QByteArray *data, qsizetype limi
         pos = runEnd;
     }
     m_read = pos;
-    // What is left is the start of a line still arriving.
-    return data->size() + (m_buffer.size() - m_read) > limit ? Step::TooLong : Step::NeedMore;
+    return data->size() + leastFromPartialLine(base + pos, m_buffer.size() - pos) > limit ? Step::TooLong
+                                                                                          : Step::NeedMore;
 }
 
 void Pop3ReplyParser::discardRead()
