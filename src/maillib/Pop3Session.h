@@ -22,6 +22,8 @@ class QSslSocket;
 
 namespace maillib {
 
+class Pop3ReplyParser;
+
 // Limits and TLS settings of a Pop3Session.
 struct Pop3Settings
 {
@@ -116,6 +118,26 @@ private:
     struct Command;
     using CommandPtr = std::shared_ptr<Command>;
 
+    // Capabilities and messages (Pop3Session.cpp).
+    bool readCapabilities();
+    bool checkNumber(int number);
+    void prefetchAfter(int number);
+    qint64 bytesAhead() const;
+
+    // Login, count and sizes (Pop3SessionLogin.cpp).
+    bool mayLogin(const QString &user, const QString &password, Pop3Login method);
+    bool sendLogin(const QString &user, const QString &password, Pop3Login method, std::vector<CommandPtr> *logins);
+    CommandPtr sendApop(const QString &user, const QString &password);
+    bool readMailbox(CommandPtr stat, CommandPtr list);
+
+    // The socket and TLS (Pop3SessionTls.cpp).
+    void createSocket();
+    bool startTls();
+    void startHandshake();
+    void onSocketError();
+    void onSslErrors(const QList<QSslError> &errors);
+
+    // Commands out, replies in (Pop3SessionPipeline.cpp).
     CommandPtr send(const QByteArray &line, int kind, int number = 0);
     // Waits until done() holds; until, when given, is the last pending
     // command whose reply must have arrived by then (for the deadline).
@@ -123,19 +145,14 @@ private:
     bool waitFor(const CommandPtr &command);
     qint64 octetsExpected(const Command *until) const;
     bool drain();
-    bool readCapabilities();
-    bool startTls();
-    bool checkNumber(int number);
-    void prefetchAfter(int number);
-    qint64 bytesAhead() const;
-
     void onReadyRead();
-    void onSocketError();
-    void onSslErrors(const QList<QSslError> &errors);
     void onDisconnected();
     void progress();
     void processInput();
+    bool readStatus(Command &command);
+    bool readBody(Command &command);
     bool finishStatus(Command &command, const QByteArray &line);
+    void failRefused(const Command &command, const QByteArray &line);
     void completeFront();
 
     void fail(int code, const QString &text);
@@ -155,7 +172,7 @@ private:
     QByteArray m_greeting;
     QStringList m_capabilities;
 
-    QByteArray m_in;
+    std::unique_ptr<Pop3ReplyParser> m_replies;
     std::deque<CommandPtr> m_pending;
     std::map<int, CommandPtr> m_retrs;
 
