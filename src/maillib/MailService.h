@@ -252,6 +252,7 @@ public:
     // *encrypted tells whether the connection was TLS.
     [[nodiscard]] MailResult smtpLogin(const QString &server, bool *encrypted);
 
+    // The inside (MailService_p.h), for the layer's own files and tests.
     class Private;
     [[nodiscard]] Private &d() { return *m_d; }
 

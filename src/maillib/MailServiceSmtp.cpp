@@ -62,27 +62,31 @@ QString busyText()
     return QStringLiteral("前のメールの送信がまだ終わっていません。");
 }
 
-// What a send and a login test share: the server address, and the user ID
-// and password when the address names a user. An empty text when they are
-// usable, the reason otherwise (with its code).
-QString prepareRequest(const MailService::Private &d, const QString &server, SmtpRequest *request, int *code)
+QString badServerText(const QString &server)
 {
-    *code = NMailErrorBadArgument;
-    if (!SmtpServerName::parse(server, &request->server))
-        return QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server);
+    return QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server);
+}
+
+// The user ID and password when the server address names a user, and the
+// limits; what a send and a login test share. False when the credentials are missing.
+bool completeRequest(const MailService::Private &d, SmtpRequest *request)
+{
     if (!request->server.user.isEmpty()) {
         const auto credentials = d.credentialsProvider ? d.credentialsProvider() : std::pair<QString, QString>();
         request->userId = credentials.first;
         request->password = credentials.second;
-        if (request->userId.isEmpty() || request->password.isEmpty()) {
-            *code = NMailErrorAuthenticate;
-            return QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。");
-        }
+        if (request->userId.isEmpty() || request->password.isEmpty())
+            return false;
     }
     request->ehloName = ehloName();
     const int seconds = qMax(1, (d.timeoutMs + 999) / 1000);
     request->timeouts = {seconds, seconds, seconds};
-    return {};
+    return true;
+}
+
+QString missingCredentialsText()
+{
+    return QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。");
 }
 
 // Lets a stop request of the service end the transfer.
@@ -113,7 +117,7 @@ MailResult MailService::smtpSendMail(const QString &server, const QString &to, c
 
     SmtpRequest request;
     if (!SmtpServerName::parse(server, &request.server))
-        return d.fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
+        return d.fail(NMailErrorBadArgument, badServerText(server));
     request.to = trimBlanks(to);
     request.from = trimBlanks(from);
     // The recipient may be written with a display name (the reply window
@@ -132,9 +136,8 @@ MailResult MailService::smtpSendMail(const QString &server, const QString &to, c
         return d.fail(NMailErrorBadArgument, e);
     if (const QString e = addressError(checkMailbox(request.from), request.from, false); !e.isEmpty())
         return d.fail(NMailErrorBadArgument, e);
-    int code = 0;
-    if (const QString e = prepareRequest(d, server, &request, &code); !e.isEmpty())
-        return d.fail(code, e);
+    if (!completeRequest(d, &request))
+        return d.fail(NMailErrorAuthenticate, missingCredentialsText());
 
     OutgoingMail mail;
     mail.from = request.from;
@@ -182,9 +185,10 @@ MailResult MailService::smtpLogin(const QString &server, bool *encrypted)
     const QScopedValueRollback guard(d.sendInProgress, true);
 
     SmtpRequest request;
-    int code = 0;
-    if (const QString e = prepareRequest(d, server, &request, &code); !e.isEmpty())
-        return d.fail(code, e);
+    if (!SmtpServerName::parse(server, &request.server))
+        return d.fail(NMailErrorBadArgument, badServerText(server));
+    if (!completeRequest(d, &request))
+        return d.fail(NMailErrorAuthenticate, missingCredentialsText());
     request.loginOnly = true;
     request.timeouts.overallMs = 2 * qint64(d.timeoutMs);
     connectToWaits(d, &request);
