@@ -136,6 +136,7 @@ bool NMailPop3IsEncrypted(int handle);
 // where there was one.
 QString NMailGetMessage();
 
+// Where SMTP takes the user ID and password when the SMTP address names a user.
 void NMailSetSmtpCredentialsProvider(CredentialsProvider provider);
 
 } // namespace maillib
