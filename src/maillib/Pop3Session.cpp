@@ -1,6 +1,6 @@
 #include "maillib/Pop3Session.h"
 
-#include "maillib/NMail.h"
+#include "maillib/MailService_p.h"
 #include "maillib/Pop3Command_p.h"
 #include "maillib/Pop3ReplyParser_p.h"
 #include "maillib/Pop3Texts.h"

@@ -1,7 +1,7 @@
 // Pop3Session: logging in, then the message count (STAT) and sizes (LIST).
 #include "maillib/Pop3Session.h"
 
-#include "maillib/NMail.h"
+#include "maillib/MailService_p.h"
 #include "maillib/Pop3Command_p.h"
 #include "maillib/Pop3ReplyParser_p.h"
 #include "maillib/Pop3Texts.h"
