@@ -1,7 +1,6 @@
 // The address book window driven by its controls, with the store's bytes checked.
 #include "addressbook/ui/FriendForm.h"
 #include "common/ui/HeaderColouring.h"
-#include "habitat/LitterTick.h"
 #include "support/AddressBookFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/WindowDriving.h"
@@ -85,7 +84,6 @@ private Q_SLOTS:
     {
         m_folder = std::make_unique<testsupport::TempProgramFolder>();
         m_prompts = std::make_unique<testsupport::ScriptedPrompts>();
-        habitat::litterTick().resume();
     }
     void cleanup()
     {
@@ -99,7 +97,6 @@ private Q_SLOTS:
         testsupport::writeBook(three());
         QPointer<FriendForm> form = open();
         QCOMPARE(form->windowTitle(), QStringLiteral("アドレス帳"));
-        QVERIFY(!habitat::litterTick().isRunning());
         QTreeView *list = form->addressList();
         QCOMPARE(list->objectName(), QStringLiteral("MailListView"));
         QVERIFY(!list->rootIsDecorated());
@@ -116,7 +113,6 @@ private Q_SLOTS:
         QCOMPARE(control<QLabel>(form, "Label7")->text(), QString());
         QVERIFY(common::headerColouringInstalled(list));
         form->close();
-        QVERIFY(habitat::litterTick().isRunning());
     }
 
     void helpBoxPlacement()

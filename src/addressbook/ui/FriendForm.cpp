@@ -4,8 +4,6 @@
 #include "addressbook/BusinessCard.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
-#include "habitat/LitterTick.h"
-
 #include "common/ui/HeaderColouring.h"
 
 #include <QCloseEvent>
@@ -21,31 +19,21 @@ namespace addressbook {
 
 namespace {
 
-constexpr int px(int twips)
+using common::addButton;
+using common::addLabel;
+
+// The address book has always cut partial pixels off its measures.
+int px(int twips)
 {
-    return twips / 15;
+    return common::twipsToPixels(twips, common::PixelRounding::TowardZero);
 }
 
 QRect twips(int left, int top, int width, int height)
 {
-    return {px(left), px(top), px(width), px(height)};
+    return common::twipsRect(left, top, width, height, common::PixelRounding::TowardZero);
 }
 
 const QString NothingSelectedText = QStringLiteral("データが選択されていません");
-
-QString forDisplay(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-QLabel *addLabel(QWidget *form, const QString &caption, const QRect &place, QWidget *buddy = nullptr)
-{
-    auto *label = new QLabel(caption, form);
-    label->setGeometry(place);
-    if (buddy)
-        label->setBuddy(buddy);
-    return label;
-}
 
 QLineEdit *addBox(QWidget *form, const char *name, const QRect &place)
 {
@@ -53,15 +41,6 @@ QLineEdit *addBox(QWidget *form, const char *name, const QRect &place)
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(place);
     return box;
-}
-
-QPushButton *addButton(QWidget *form, const QString &caption, const char *name, const QRect &place)
-{
-    auto *button = new QPushButton(caption, form);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(place);
-    button->setAutoDefault(true);
-    return button;
 }
 
 constexpr int FormWidth = 7440;
@@ -156,6 +135,7 @@ void FriendForm::createHelpAndStatus()
     m_helpBox->setAccessibleName(QStringLiteral("ヘルプ"));
     m_helpBox->setReadOnly(true);
     m_helpBox->hide();
+    m_hoverHelp.setBox(m_helpBox);
 
     auto *strip = new QLabel(this);
     strip->setFrameShape(QFrame::Panel);
@@ -181,7 +161,7 @@ void FriendForm::connectControls()
 
 void FriendForm::registerHelpTexts()
 {
-    m_helpTexts = {
+    const std::pair<QPushButton *, QString> texts[] = {
         {m_pasteAddressButton, QStringLiteral("コピーして来たメールアドレスを貼り付けます。")},
         {m_registerButton,
          QStringLiteral("登録を行います。これにより新規作成でのメールアドレスの一発入力が可能になります。")},
@@ -191,18 +171,15 @@ void FriendForm::registerHelpTexts()
                         "入力して挿入すると「山田太郎<taro@example.jp>」として登録され、相手にはメールアドレスと"
                         "一緒に名前が表示されます。\r\n\r\n必要なければ挿入する必要はありません。")},
     };
-    for (auto it = m_helpTexts.cbegin(); it != m_helpTexts.cend(); ++it) {
-        auto *button = static_cast<QWidget *>(it.key());
-        button->setMouseTracking(true);
+    for (const auto &[button, text] : texts) {
+        m_hoverHelp.add(button, text, this);
         // The pointer over a button is not also over the window's background.
         button->setAttribute(Qt::WA_NoMousePropagation);
-        button->installEventFilter(this);
     }
 }
 
 void FriendForm::Form_Load(bool helpDisplay)
 {
-    habitat::litterTick().pause();
     m_helpBox->setGeometry(twips(120, helpDisplay ? HelpTop : HiddenHelpTop, FormWidth - 240, 1200));
     const int listWidth = m_list->width();
     m_list->setColumnWidth(0, listWidth / 2);
@@ -220,7 +197,6 @@ void FriendForm::Form_Unload()
         return;
     m_unloaded = true;
     common::RemoveHeaderColouring(m_list);
-    habitat::litterTick().resume();
 }
 
 void FriendForm::closeEvent(QCloseEvent *event)
@@ -342,20 +318,9 @@ void FriendForm::reportStoreFailure(const common::StoreStatus &status)
     common::prompts().inform(status.message(), QString(), common::PromptIcon::Warning);
 }
 
-void FriendForm::showHelp(const QString &text)
-{
-    m_helpBox->setPlainText(forDisplay(text));
-    m_helpBox->show();
-    m_helpBox->raise();
-}
-
 bool FriendForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const auto it = m_helpTexts.constFind(watched);
-        if (it != m_helpTexts.cend())
-            showHelp(it.value());
-    }
+    m_hoverHelp.explain(watched, event);
     return QWidget::eventFilter(watched, event);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "addressbook/AddressStore.h"
+#include "common/ui/FormKit.h"
 
-#include <QHash>
 #include <QWidget>
 
 class QLabel;
@@ -18,8 +18,8 @@ class AddressListModel;
 // The address book window "アドレス帳": registers names and addresses, lists
 // them with the columns "Address" and "Name", deletes them, and builds
 // business-card addresses ("name<address>"). A single instance that the
-// window hub creates on first use; it deletes itself when closed, and the
-// litter tick is paused while it is loaded.
+// window hub creates on first use, pausing the litter tick while it is
+// loaded; it deletes itself when closed.
 class FriendForm final : public QWidget
 {
     Q_OBJECT
@@ -64,11 +64,10 @@ private:
     // Reads record n and shows its trimmed name and address; false when it cannot be read.
     bool showRecord(int n);
     void reportStoreFailure(const common::StoreStatus &status);
-    void showHelp(const QString &text);
 
     AddressStore m_store;
     AddressListModel *m_model = nullptr;
-    QHash<QObject *, QString> m_helpTexts;
+    common::HoverHelp m_hoverHelp{common::HoverHelp::RaiseBox};
     bool m_unloaded = false;
 
     QLineEdit *m_addressBox = nullptr;   // Text4
