@@ -7,7 +7,6 @@
 #include "compose/ui/AttachmentRow.h"
 #include "compose/ui/WriteForm.h"
 #include "editor/EditorState.h"
-#include "habitat/LitterTick.h"
 #include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
 #include "settings/AccountSettings.h"
@@ -167,7 +166,6 @@ private Q_SLOTS:
         m_random = std::make_unique<testsupport::ScriptedRandom>(0.0);
         settings::accountSettings() = {QStringLiteral("127.0.0.1:%1").arg(m_sink->port()), QString(), Me, 0};
         m_seen = m_sink->messages().size();
-        habitat::litterTick().resume();
     }
     void cleanup()
     {
@@ -185,7 +183,6 @@ private Q_SLOTS:
                                 {QStringLiteral("花子"), QStringLiteral("hanako@example.jp")}});
         QPointer<WriteForm> form = openForm();
         QCOMPARE(form->windowTitle(), QStringLiteral("新規作成"));
-        QVERIFY(!habitat::litterTick().isRunning());
         auto *list = child<QListView>(form, "List1");
         QCOMPARE(list->model()->rowCount(), 2);
         // Names keep their trailing blanks, all 90 characters.
@@ -205,7 +202,6 @@ private Q_SLOTS:
         QVERIFY(!child<QRadioButton>(form, "Option1")->isChecked());
         QVERIFY(!child<QRadioButton>(form, "Option2")->isChecked());
         form->close();
-        QVERIFY(habitat::litterTick().isRunning());
     }
 
     // Every control a user operates has a name a screen reader can say.
@@ -264,7 +260,6 @@ private Q_SLOTS:
         form->findChild<QAction *>(QStringLiteral("mend"))->trigger();
         composetest::flushDeletes();
         QVERIFY(!form);
-        QVERIFY(habitat::litterTick().isRunning());
     }
 
     // --- sending -----------------------------------------------------------
@@ -289,7 +284,6 @@ private Q_SLOTS:
         child<QPushButton>(form, "Command1")->click();
         composetest::flushDeletes();
         QVERIFY2(!form, "a sent mail closes the window");
-        QVERIFY(habitat::litterTick().isRunning());
 
         const auto got = received(1);
         QCOMPARE(got.size(), 1);

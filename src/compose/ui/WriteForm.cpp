@@ -9,7 +9,6 @@
 #include "compose/ui/AttachmentRow.h"
 #include "compose/ui/RecipientBox.h"
 #include "compose/ui/WriteForm_p.h"
-#include "habitat/LitterTick.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -34,9 +33,10 @@ namespace {
 
 int widthToggleCount = 0;
 
-constexpr int px(int twips)
+// The composer has always cut partial pixels off its measures.
+int px(int twips)
 {
-    return twips / 15;
+    return common::twipsToPixels(twips, common::PixelRounding::TowardZero);
 }
 
 const QColor White(255, 255, 255);
@@ -45,11 +45,6 @@ const QColor BulkRecipientBlue(213, 239, 255);
 
 constexpr int HelpPaneTop = 4600;         // twips, over the lower body
 constexpr int HiddenHelpPaneTop = -4000;  // twips, out of sight
-
-QString forDisplay(QString text)
-{
-    return text.replace(CrLf, QStringLiteral("\n"));
-}
 
 void setBase(QWidget *w, const QColor &colour)
 {
@@ -94,7 +89,6 @@ WriteForm::~WriteForm() = default;
 
 void WriteForm::Form_Load(bool helpDisplay)
 {
-    habitat::litterTick().pause();
     setBase(m_addressList, White);
     setBase(m_recipientBox, White);
     m_attachments->titleList()->hide();
@@ -119,7 +113,6 @@ void WriteForm::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    habitat::litterTick().resume();
 }
 
 void WriteForm::closeEvent(QCloseEvent *event)
@@ -283,7 +276,7 @@ void WriteForm::Combo1_LostFocus()
 
 void WriteForm::setBodyText(const QString &text)
 {
-    m_body->setPlainText(forDisplay(text));
+    m_body->setPlainText(common::forDisplay(text));
 }
 
 void WriteForm::setOuterWidth(int twips)
@@ -305,16 +298,6 @@ void WriteForm::setAddressListColour(bool bulk)
     setBase(m_addressList, bulk ? BulkListGreen : White);
 }
 
-void WriteForm::showHelp(QObject *control)
-{
-    const auto it = m_helpTexts.constFind(control);
-    if (it == m_helpTexts.cend())
-        return;
-    m_helpPane->setPlainText(forDisplay(it.value()));
-    m_helpPane->show();
-    m_helpPane->raise();
-}
-
 bool WriteForm::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
@@ -323,7 +306,7 @@ bool WriteForm::eventFilter(QObject *watched, QEvent *event)
         if (watched == m_body->viewport() || watched == m_buttonFrame || watched == m_pasteRecipientPicture)
             m_helpPane->hide();
         else
-            showHelp(watched);
+            m_hoverHelp.explain(watched, event);
         break;
     case QEvent::MouseButtonPress:
         if (watched == m_pasteRecipientPicture) {

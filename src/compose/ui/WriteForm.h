@@ -1,10 +1,10 @@
 #pragma once
 
 #include "addressbook/AddressStore.h"
+#include "common/ui/FormKit.h"
 #include "compose/MailSend.h"
 #include "compose/Submission.h"
 
-#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -39,8 +39,8 @@ class RecipientBox;
 // files) sent with "送信", or the same mail to every entry of the address
 // book in bulk mode. The right-hand pane lists the book for one-click entry
 // of the recipient. A single instance that the window hub creates on first
-// use; it deletes itself when closed, and the litter tick is paused while it
-// is loaded.
+// use, pausing the litter tick while it is loaded; it deletes itself when
+// closed.
 //
 // A mail that could not be sent is never thrown away: the window stays open
 // with everything the user wrote. Only a send that reached every recipient
@@ -119,7 +119,7 @@ private:
     // Empties the window after a successful send and unloads it.
     void finishSent();
 
-    void showHelp(QObject *control);
+    void explainOnHover(QWidget *control, const QString &text);
     void setOuterWidth(int twips);
     void setRecipientBoxLook(bool bulk);
     void setAddressListColour(bool bulk);
@@ -127,7 +127,7 @@ private:
 
     addressbook::AddressStore m_store;
     addressbook::AddressListModel *m_addressModel = nullptr;
-    QHash<QObject *, QString> m_helpTexts;
+    common::HoverHelp m_hoverHelp{common::HoverHelp::RaiseBox};
     bool m_unloaded = false;
     int m_outerWidthTwips = FullWidthTwips;
     bool m_sending = false;

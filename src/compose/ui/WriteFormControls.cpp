@@ -29,21 +29,8 @@ using namespace writeform;
 
 namespace {
 
-QPushButton *addButton(QWidget *parent, const QString &caption, const char *name, const QRect &place)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(place);
-    button->setAutoDefault(true);
-    return button;
-}
-
-QLabel *addLabel(QWidget *parent, const QString &caption, const QRect &place)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setGeometry(place);
-    return label;
-}
+using common::addButton;
+using common::addLabel;
 
 // The small picture at the left end of a button; the caption's leading
 // blanks leave room for it.
@@ -188,6 +175,7 @@ void WriteForm::createBody()
     m_helpPane = new QPlainTextEdit(this);
     m_helpPane->setObjectName(QStringLiteral("Text14"));
     m_helpPane->setAccessibleName(QStringLiteral("ヘルプ"));
+    m_hoverHelp.setBox(m_helpPane);
     m_helpPane->setReadOnly(true);
 
     auto *strip = new QLabel(this);
@@ -260,7 +248,7 @@ void WriteForm::registerHelpTexts()
 {
     const QString greetingHelp = QStringLiteral(
         "本文の冒頭に例文を貼り付けます。プルダウンから選択し、本文をクリックすると内容が貼り付けられます。");
-    m_helpTexts = {
+    const std::pair<QWidget *, QString> texts[] = {
         {m_sendButton,
          QStringLiteral("送信します。電話回線が接続されていない場合は、自動的に接続してメールを送信します。")},
         {m_cancelButton, QStringLiteral("送信を中止します。")},
@@ -290,15 +278,17 @@ void WriteForm::registerHelpTexts()
                              + CrLf + CrLf
                              + QStringLiteral("件名、本文入力完了後、送信ボタンをクリックして下さい。")},
     };
+    for (const auto &[control, text] : texts)
+        explainOnHover(control, text);
     for (QLabel *label : std::as_const(m_rowLabels))
-        m_helpTexts.insert(label, greetingHelp);
-    for (auto it = m_helpTexts.cbegin(); it != m_helpTexts.cend(); ++it) {
-        auto *control = static_cast<QWidget *>(it.key());
-        control->setMouseTracking(true);
-        // The pointer over a button is not also over the frame around it.
-        control->setAttribute(Qt::WA_NoMousePropagation);
-        control->installEventFilter(this);
-    }
+        explainOnHover(label, greetingHelp);
+}
+
+void WriteForm::explainOnHover(QWidget *control, const QString &text)
+{
+    m_hoverHelp.add(control, text, this);
+    // The pointer over a button is not also over the frame around it.
+    control->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 } // namespace compose
