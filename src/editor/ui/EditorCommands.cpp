@@ -1,6 +1,7 @@
 #include "editor/ui/EditorCommands.h"
 
 #include "common/Prompts.h"
+#include "common/TextHelpers.h"
 #include "editor/EditorFiles.h"
 #include "editor/EditorPrint.h"
 #include "editor/EditorState.h"
@@ -33,18 +34,6 @@ constexpr ToolButton ToolButtons[] = {
     {nullptr, nullptr, false},    {"Bold", u"太字", false},     {"Italic", u"斜体", false},
     {"Underline", u"下線", false},
 };
-
-// Removes leading and trailing blanks (U+0020 only).
-QString trimBlanks(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
-}
 
 // Holds a widget's painting for the length of a scope, so an edit shows at once.
 class FrozenUpdates
@@ -248,7 +237,7 @@ void EditorCommands::PasteClipboard()
     {
         FrozenUpdates frozen(m_body);
         QTextCursor cursor = m_body->textCursor();
-        QString text = trimBlanks(common::prompts().clipboardText());
+        QString text = common::trimBlanks(common::prompts().clipboardText());
         text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
         cursor.insertText(text);
         m_body->setTextCursor(cursor);
