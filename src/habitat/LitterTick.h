@@ -4,10 +4,11 @@
 
 namespace habitat {
 
-// The interval of the litter tick. The settings hub, the viewer, the composer,
-// the address book window and the mail check pause it while they are open or
-// running and restart it when they end; nothing counts the pauses, so whoever
-// ends first restarts the tick. The main window's timer follows this value.
+// The interval of the litter tick. The window hub pauses it while the settings
+// hub, the viewer, the composer or the address book window is loaded, and the
+// mail check while it runs; each restarts it when it ends. Nothing counts the
+// pauses, so whoever ends first restarts the tick. The main window's timer
+// follows this value.
 class LitterTick final : public QObject
 {
     Q_OBJECT
