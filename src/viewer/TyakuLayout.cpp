@@ -43,14 +43,4 @@ TyakuLayout layOutTyakuForm(const TyakuLayoutInput &in)
     return out;
 }
 
-int twipsToPixels(float twips)
-{
-    return int(std::lround(twips / 15.0f));
-}
-
-float pixelsToTwips(int pixels)
-{
-    return float(pixels) * 15.0f;
-}
-
 } // namespace viewer

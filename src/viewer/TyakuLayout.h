@@ -32,8 +32,5 @@ struct TyakuLayout
 
 [[nodiscard]] TyakuLayout layOutTyakuForm(const TyakuLayoutInput &in);
 
-// Twips to pixels and back: 15 twips to a pixel.
-[[nodiscard]] int twipsToPixels(float twips);
-[[nodiscard]] float pixelsToTwips(int pixels);
 
 } // namespace viewer

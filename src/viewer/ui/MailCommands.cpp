@@ -1,6 +1,7 @@
 #include "viewer/ui/MailCommands.h"
 
 #include "common/Prompts.h"
+#include "common/ui/FormKit.h"
 #include "viewer/MailCommandRules.h"
 #include "viewer/QuickSave.h"
 #include "viewer/ShownMailText.h"
@@ -24,11 +25,7 @@ void paintCopyButton(QPushButton *button, HeaderSource source)
     const QColor colour(c.red, c.green, c.blue);
     // Black on blue cannot be read; the caption turns white there.
     const QColor text = qGray(colour.rgb()) < 100 ? Qt::white : Qt::black;
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %4; text-align: center;"
-                                         " border: 2px outset %2; }"
-                                         "QPushButton:pressed { border-style: inset; }"
-                                         "QPushButton:focus { outline: none; border-color: %3; }")
-                              .arg(colour.name(), colour.lighter(115).name(), colour.darker(140).name(), text.name()));
+    common::setButtonColour(button, colour, text);
 }
 
 // The viewer's reply, sender registration, header copy and quick save.

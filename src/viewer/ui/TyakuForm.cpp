@@ -3,14 +3,13 @@
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
+#include "common/ui/FormKit.h"
 #include "common/ui/HeaderColouring.h"
 #include "editor/EditorState.h"
-#include "habitat/LitterTick.h"
 #include "viewer/MailListModel.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
 #include "viewer/ui/MailCommands.h"
-#include "viewer/ui/TyakuForm_p.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -35,8 +34,6 @@ namespace viewer {
 
 using common::InstallHeaderColouring;
 using common::RemoveHeaderColouring;
-using tyakuform::setButtonColour;
-using tyakuform::toDisplay;
 
 namespace {
 
@@ -46,13 +43,6 @@ constexpr int LoadedBodyLeft = 20, LoadedBodyTop = 3900;
 constexpr int RefillPollMs = 100;
 
 } // namespace
-
-QString tyakuform::toDisplay(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 TyakuForm::TyakuForm(TyakuHost host, QWidget *parent)
     : QWidget(parent, Qt::Window), m_host(std::move(host))
@@ -77,7 +67,8 @@ TyakuForm::TyakuForm(TyakuHost host, QWidget *parent)
     m_refillTimer->setSingleShot(true);
     m_refillTimer->setInterval(RefillPollMs);
     connect(m_refillTimer, &QTimer::timeout, this, &TyakuForm::refillAfterCheck);
-    resize(twipsToPixels(ClientWidthTwips), m_menuBar->sizeHint().height() + twipsToPixels(ClientHeightTwips));
+    resize(common::twipsToPixels(ClientWidthTwips),
+           m_menuBar->sizeHint().height() + common::twipsToPixels(ClientHeightTwips));
     placeClientArea();
 
     installMailCommands(*this);
@@ -88,11 +79,10 @@ TyakuForm::~TyakuForm() = default;
 
 void TyakuForm::Form_Load()
 {
-    habitat::litterTick().pause();
     if (m_countBox->text().isEmpty())
         m_countBox->setText(QStringLiteral("0"));
     const bool helpShown = m_host.helpDisplayTicked && m_host.helpDisplayTicked();
-    m_helpBox->move(m_helpBox->x(), twipsToPixels(float(helpShown ? HelpBoxShownTop : HelpBoxHiddenTop)));
+    m_helpBox->move(m_helpBox->x(), common::twipsToPixels(helpShown ? HelpBoxShownTop : HelpBoxHiddenTop));
     m_helpBox->hide();
 
     const int listWidth = m_mailList->width();
@@ -102,7 +92,7 @@ void TyakuForm::Form_Load()
 
     InstallHeaderColouring(m_mailList);
 
-    m_bodyBox->move(twipsToPixels(LoadedBodyLeft), twipsToPixels(LoadedBodyTop));
+    m_bodyBox->move(common::twipsToPixels(LoadedBodyLeft), common::twipsToPixels(LoadedBodyTop));
     loadEditorFile();
     m_bodyBox->show();
     m_search.reset();
@@ -156,7 +146,7 @@ void TyakuForm::appendToBody(const QString &text)
 {
     QTextCursor cursor(m_bodyBox->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(toDisplay(text));
+    cursor.insertText(common::forDisplay(text));
 }
 
 QString TyakuForm::subjectText() const
@@ -187,7 +177,7 @@ void TyakuForm::setBody(const QString &text)
     QTextDocument *document = m_bodyBox->document();
     const QSizeF page = document->pageSize();
     document->setPageSize(QSizeF(0, 0));
-    m_bodyBox->setPlainText(toDisplay(text));
+    m_bodyBox->setPlainText(common::forDisplay(text));
     document->setPageSize(page);
 }
 
@@ -212,26 +202,20 @@ void TyakuForm::selectMatch(const BodyMatch &match)
     m_bodyBox->setTextCursor(cursor);
 }
 
-void TyakuForm::showHelp(ViewerHelp topic)
-{
-    m_helpBox->show();
-    m_helpBox->setPlainText(toDisplay(viewerHelpText(topic)));
-}
-
 void TyakuForm::pointerOverReadingArea(bool emptyHelp)
 {
     m_helpBox->hide();
     if (emptyHelp)
         m_helpBox->clear();
-    setButtonColour(m_headerCopyButton, QColor(128, 128, 128));
+    common::setButtonColour(m_headerCopyButton, QColor(128, 128, 128));
 }
 
 bool TyakuForm::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     const bool pointerMoved = type == QEvent::MouseMove || type == QEvent::Enter;
-    if (pointerMoved && m_helpTopics.contains(watched)) {
-        showHelp(m_helpTopics.value(watched));
+    if (m_hoverHelp.explain(watched, event)) {
+        // The control's text is in the help box.
     } else if (pointerMoved && (watched == m_mailList->viewport() || watched == m_mailList)) {
         pointerOverReadingArea(true);
     } else if (pointerMoved && watched == m_bodyBox->viewport()) {
@@ -260,7 +244,6 @@ void TyakuForm::closeEvent(QCloseEvent *event)
     if (!m_unloaded) {
         m_unloaded = true;
         Form_QueryUnload();
-        Form_Unload();
     }
     event->accept();
 }
@@ -268,11 +251,6 @@ void TyakuForm::closeEvent(QCloseEvent *event)
 void TyakuForm::Form_QueryUnload()
 {
     RemoveHeaderColouring(m_mailList);
-}
-
-void TyakuForm::Form_Unload()
-{
-    habitat::litterTick().resume();
 }
 
 } // namespace viewer

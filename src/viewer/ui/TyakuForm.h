@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/ui/FormKit.h"
 #include "viewer/BodySearch.h"
 #include "viewer/MailCommandRules.h"
 
-#include <QHash>
 #include <QWidget>
 
 #include <functional>
@@ -137,9 +137,7 @@ private:
     void Form_Load();
     void loadEditorFile();
     void Form_QueryUnload();
-    void Form_Unload();
     void Text2_Change();
-    void showHelp(ViewerHelp topic);
     void pointerOverReadingArea(bool emptyHelp);
     void showMail(const ShownMail &mail);
     void clearListSelection();
@@ -162,7 +160,7 @@ private:
     bool m_firstLayoutDone = false;
     bool m_pointerPressed = false; // a mouse button is down on the list
     bool m_filling = false;
-    QHash<QObject *, ViewerHelp> m_helpTopics;
+    common::HoverHelp m_hoverHelp; // controls that explain themselves in the help box
 
     QMenuBar *m_menuBar = nullptr;
     EditorCommands *m_editor = nullptr;

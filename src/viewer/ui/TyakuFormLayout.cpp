@@ -1,11 +1,11 @@
 #include "viewer/ui/TyakuForm.h"
 
+#include "common/ui/FormKit.h"
 #include "editor/ui/EditorCommands.h"
 #include "viewer/MailListModel.h"
 #include "viewer/ShownMailText.h"
 #include "viewer/TyakuLayout.h"
 #include "viewer/ViewerHelp.h"
-#include "viewer/ui/TyakuForm_p.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -21,9 +21,6 @@
 // The viewer window's controls at their places in the client area, and the
 // layout pass that follows the window's size.
 namespace viewer {
-
-using tyakuform::setButtonColour;
-using tyakuform::toDisplay;
 
 namespace {
 
@@ -41,15 +38,9 @@ QString msPGothic()
     return QStringLiteral("ＭＳ Ｐゴシック");
 }
 
-QRect pixels(int left, int top, int width, int height)
-{
-    return {twipsToPixels(float(left)), twipsToPixels(float(top)), twipsToPixels(float(width)),
-            twipsToPixels(float(height))};
-}
-
 void place(QWidget *widget, int left, int top, int width, int height)
 {
-    widget->setGeometry(pixels(left, top, width, height));
+    widget->setGeometry(common::twipsRect(left, top, width, height));
 }
 
 QPushButton *colouredButton(QWidget *parent, const char *name, const QString &caption, const QColor &colour)
@@ -57,7 +48,7 @@ QPushButton *colouredButton(QWidget *parent, const char *name, const QString &ca
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setAccessibleName(caption.trimmed());
-    setButtonColour(button, colour);
+    common::setButtonColour(button, colour);
     return button;
 }
 
@@ -70,15 +61,6 @@ QLineEdit *textBox(QWidget *parent, const char *name, const QString &accessibleN
 }
 
 } // namespace
-
-void tyakuform::setButtonColour(QPushButton *button, const QColor &colour)
-{
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black; text-align: center;"
-                                         " border: 2px outset %2; }"
-                                         "QPushButton:pressed { border-style: inset; }"
-                                         "QPushButton:focus { outline: none; border-color: %3; }")
-                              .arg(colour.name(), colour.lighter(115).name(), colour.darker(140).name()));
-}
 
 void TyakuForm::createControls()
 {
@@ -98,6 +80,7 @@ void TyakuForm::createControls()
     m_helpBox = new QPlainTextEdit(m_client);
     m_helpBox->setObjectName(QStringLiteral("Text4"));
     m_helpBox->setAccessibleName(QStringLiteral("説明"));
+    m_hoverHelp.setBox(m_helpBox);
     m_helpBox->setReadOnly(true);
     m_helpBox->setFocusPolicy(Qt::NoFocus);
     place(m_helpBox, 1320, 3840, 5535, 1935);
@@ -117,15 +100,13 @@ void TyakuForm::createControls()
     m_selectionMarker->setObjectName(QStringLiteral("Text5"));
     m_selectionMarker->hide();
 
-    m_helpTopics = {{m_headerCopyButton, ViewerHelp::Command1}, {m_quickSaveButton, ViewerHelp::Command2},
-                    {m_deleteOneButton, ViewerHelp::Command3},  {m_registerButton, ViewerHelp::Command4},
-                    {m_replyButton, ViewerHelp::Command5},      {m_deleteAllButton, ViewerHelp::Command6},
-                    {m_searchBox, ViewerHelp::Text1}};
-    for (auto it = m_helpTopics.cbegin(); it != m_helpTopics.cend(); ++it) {
-        auto *widget = static_cast<QWidget *>(it.key());
-        widget->setMouseTracking(true);
-        widget->installEventFilter(this);
-    }
+    const std::pair<QWidget *, ViewerHelp> explained[] = {
+        {m_headerCopyButton, ViewerHelp::Command1}, {m_quickSaveButton, ViewerHelp::Command2},
+        {m_deleteOneButton, ViewerHelp::Command3},  {m_registerButton, ViewerHelp::Command4},
+        {m_replyButton, ViewerHelp::Command5},      {m_deleteAllButton, ViewerHelp::Command6},
+        {m_searchBox, ViewerHelp::Text1}};
+    for (const auto &[widget, topic] : explained)
+        m_hoverHelp.add(widget, viewerHelpText(topic), this);
     for (QWidget *pane : {static_cast<QWidget *>(m_mailList->viewport()), static_cast<QWidget *>(m_mailList),
                           static_cast<QWidget *>(m_bodyBox->viewport())}) {
         pane->setMouseTracking(true);
@@ -198,7 +179,7 @@ void TyakuForm::createMailButtons()
         auto *picture = new QLabel(button);
         picture->setObjectName(QLatin1String(b.pictureName));
         picture->setAttribute(Qt::WA_TransparentForMouseEvents);
-        picture->setGeometry(pixels(0, 40, 315, 315));
+        picture->setGeometry(common::twipsRect(0, 40, 315, 315));
         picture->setPixmap(QPixmap(QStringLiteral(":/viewer/") + QLatin1String(b.picture) + QStringLiteral(".png")));
         picture->setScaledContents(true);
         *b.button = button;
@@ -268,7 +249,9 @@ void TyakuForm::createEditor()
                                             "QToolButton { padding: 1px; margin: 0px; }"));
     place(m_toolBar, 0, 0, 9015, 390);
     m_editor->setSaveAsText(
-        [this] { return toDisplay(ComposeHeaderText(subjectText(), senderText(), dateText(), bodyText())); });
+        [this] {
+            return common::forDisplay(ComposeHeaderText(subjectText(), senderText(), dateText(), bodyText()));
+        });
     connect(m_editor, &EditorCommands::closeRequested, this, &QWidget::close);
     connect(m_editor, &EditorCommands::findRequested, this, &TyakuForm::FindInBody);
     connect(m_editor, &EditorCommands::findNextRequested, this, &TyakuForm::FindNextInBody);
@@ -286,8 +269,8 @@ void TyakuForm::Form_Resize()
     m_headerCopyBox->show();
     m_quickSaveButton->show();
 
-    const float W = pixelsToTwips(m_client->width());
-    const float H = pixelsToTwips(m_client->height());
+    const float W = common::pixelsToTwips(m_client->width());
+    const float H = common::pixelsToTwips(m_client->height());
     // The status bar keeps to the bottom of the window, as a status bar does.
     place(m_statusBar, 0, int(H) - StatusBarHeight, int(W), StatusBarHeight);
 
@@ -295,8 +278,8 @@ void TyakuForm::Form_Resize()
     in.width = W;
     in.height = H;
     in.maximised = isMaximized();
-    in.bodyLeft = int(pixelsToTwips(m_bodyBox->x()));
-    in.command1Left = m_firstLayoutDone ? int(pixelsToTwips(m_headerCopyButton->x())) : DesignCopyButtonLeft;
+    in.bodyLeft = int(common::pixelsToTwips(m_bodyBox->x()));
+    in.command1Left = m_firstLayoutDone ? int(common::pixelsToTwips(m_headerCopyButton->x())) : DesignCopyButtonLeft;
     in.statusBarLeft = 0;
     in.statusBarTop = int(H) - StatusBarHeight;
     const TyakuLayout out = layOutTyakuForm(in);
