@@ -1,7 +1,6 @@
 #include "compose/ui/WriteForm.h"
 
 #include "addressbook/AddressListModel.h"
-#include "common/FixedText.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
 #include "compose/Greetings.h"
