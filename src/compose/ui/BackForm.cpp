@@ -35,14 +35,6 @@ constexpr int AttachTop = 1280;
 constexpr int BoxHeight = 330;
 constexpr int BodyTop = 1700;
 
-// A button whose caption leaves room for a picture; the reader says it without the blanks.
-QPushButton *addButton(QWidget *form, const QString &caption, const char *name)
-{
-    QPushButton *button = common::addButton(form, caption, name);
-    button->setAccessibleName(caption.trimmed());
-    return button;
-}
-
 QLineEdit *addField(QWidget *form, const QString &caption, const QString &name, int top, QLabel **label)
 {
     auto *edit = new QLineEdit(form);
@@ -65,12 +57,14 @@ BackForm::BackForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("返事を書く"));
 
-    m_sendButton = addButton(this, QStringLiteral("    送信"), "Command2");
-    m_sendButton->setGeometry(twipsRect(120, 60, 1335, 375));
-    m_cancelButton = addButton(this, QStringLiteral("     送信中止"), "Command3");
-    m_cancelButton->setGeometry(twipsRect(1560, 60, 1455, 375));
-    m_pasteBodyButton = addButton(this, QStringLiteral("     本文に貼付"), "Command4");
-    m_pasteBodyButton->setGeometry(twipsRect(3120, 60, 1575, 375));
+    m_sendButton = common::addButton(this, QStringLiteral("    送信"), "Command2", twipsRect(120, 60, 1335, 375));
+    m_cancelButton =
+        common::addButton(this, QStringLiteral("     送信中止"), "Command3", twipsRect(1560, 60, 1455, 375));
+    m_pasteBodyButton =
+        common::addButton(this, QStringLiteral("     本文に貼付"), "Command4", twipsRect(3120, 60, 1575, 375));
+    // The captions' leading blanks leave room for a picture; a screen reader says them without.
+    for (QPushButton *button : {m_sendButton, m_cancelButton, m_pasteBodyButton})
+        button->setAccessibleName(button->text().trimmed());
 
     m_toText = addField(this, QStringLiteral("宛先"), QStringLiteral("ToText"), 520, &m_toLabel);
     m_subjectText = addField(this, QStringLiteral("題名"), QStringLiteral("SubjectText"), 900, &m_subjectLabel);
@@ -126,8 +120,8 @@ void BackForm::Form_Resize()
 {
     // The rules speak of the outer size; without a frame it is the client size.
     const QSize outer = isWindow() && frameGeometry().size().isValid() ? frameGeometry().size() : size();
-    const double w = outer.width() * 15.0;
-    const double h = outer.height() * 15.0;
+    const double w = common::pixelsToTwips(outer.width());
+    const double h = common::pixelsToTwips(outer.height());
 
     m_bodyText->setGeometry(QRect(px(30), px(BodyTop), px(0.99 * w), px(0.74 * h)));
     for (QLineEdit *box : {m_toText, m_subjectText}) {
