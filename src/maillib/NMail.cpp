@@ -1,169 +1,189 @@
 #include "maillib/NMail.h"
 
-#include "maillib/Pop3Registry.h"
-#include "maillib/ServerTrust.h"
-#include "maillib/SmtpClient.h"
-
-#include "common/Cp932.h"
-
-#include <QEventLoop>
-
-#include <curl/curl.h>
-
-#include <algorithm>
-#include <atomic>
-#include <vector>
+#include "maillib/MessageBuilder.h"
 
 namespace maillib {
 
 namespace {
 
-struct LayerState
+MailService &service()
 {
-    QString lastError;
-    detail::LastFetched lastFetched;
-    int textSize = 8192;
-    int timeoutMs = 60000;
-    bool curlStarted = false;
-    bool userInput = false;
-    bool loopbackIsSafe = true;
-    std::vector<QEventLoop *> waits;
-};
+    return MailService::process();
+}
 
-std::atomic<quint64> cancelCounter{0};
-
-LayerState &state()
+// A result in the classic convention: the value, or the negative code.
+qint64 classic(const MailResult &result)
 {
-    static LayerState s;
-    return s;
+    return result.value();
+}
+
+void handOut(const MailTexts &texts, QString *subject, QString *date, QString *from, QString *header,
+             QString *body = nullptr)
+{
+    if (subject)
+        *subject = texts.subject;
+    if (date)
+        *date = texts.date;
+    if (from)
+        *from = texts.from;
+    if (header)
+        *header = texts.header;
+    if (body)
+        *body = texts.body;
 }
 
 } // namespace
 
 void NMailInitializeWinSock()
 {
-    LayerState &s = state();
-    if (!s.curlStarted)
-        s.curlStarted = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    service().start();
 }
 
 void NMailEndWinSock()
 {
-    // Sessions still open at shutdown are dropped without QUIT, so nothing
-    // the caller marked for deletion is committed behind its back.
-    detail::abortAllPop3Sessions();
-    keepSmtpConnection(false);
-    LayerState &s = state();
-    if (s.curlStarted) {
-        curl_global_cleanup();
-        s.curlStarted = false;
-    }
+    service().end();
 }
 
 void NMailSetOption(int option, int value)
 {
-    LayerState &s = state();
-    switch (option) {
-    case NMailOptionTextSize:
-        if (value > 1)
-            s.textSize = value;
-        break;
-    case NMailOptionTimeoutMs:
-        if (value > 0)
-            s.timeoutMs = value;
-        break;
-    case NMailOptionUserInput:
-        s.userInput = value != 0;
-        break;
-    case NMailOptionSmtpKeepConnection:
-        keepSmtpConnection(value != 0);
-        break;
-    case NMailOptionLoopbackIsSafe:
-        s.loopbackIsSafe = value != 0;
-        break;
-    default:
-        break;
-    }
+    service().setOption(option, value);
+}
+
+int NMailGetOption(int option)
+{
+    return service().option(option);
 }
 
 void NMailCancel()
 {
-    LayerState &s = state();
-    if (s.waits.empty())
-        return;
-    ++cancelCounter;
-    for (QEventLoop *loop : s.waits)
-        loop->quit();
+    service().cancel();
 }
 
 QString NMailGetMessage()
 {
-    return state().lastError;
+    return service().lastError();
 }
 
-namespace detail {
-
-void setLastError(const QString &text)
+void NMailSetSmtpCredentialsProvider(CredentialsProvider provider)
 {
-    state().lastError = text;
+    service().setSmtpCredentialsProvider(std::move(provider));
 }
 
-LastFetched &lastFetched()
+int NMailPop3Connect(const QString &server)
 {
-    return state().lastFetched;
+    return int(classic(service().pop3Connect(server)));
 }
 
-int textSize()
+int NMailPop3Authenticate(int handle, const QString &userId, const QString &password, int apop)
 {
-    return state().textSize;
+    return int(classic(service().pop3Authenticate(handle, userId, password, apop != 0)));
 }
 
-int timeoutMilliseconds()
+int NMailPop3GetMailStatus(int handle, int number, QString *subject, QString *date, QString *from, QString *header)
 {
-    return state().timeoutMs;
+    MailTexts texts;
+    const MailResult result = service().pop3MailStatus(handle, number, &texts);
+    if (result)
+        handOut(texts, subject, date, from, header);
+    return int(classic(result));
 }
 
-bool userInputDuringWaits()
+qint64 NMailPop3GetMailSize(int handle, int number)
 {
-    return state().userInput;
+    return classic(service().pop3MailSize(handle, number));
 }
 
-bool exemptFromGuards(const QString &host)
+int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QString *from, QString *header,
+                     QString *body)
 {
-    return state().loopbackIsSafe && isLoopbackHost(host);
+    MailTexts texts;
+    const MailResult result = service().pop3Mail(handle, number, &texts);
+    if (result)
+        handOut(texts, subject, date, from, header, body);
+    return int(classic(result));
 }
 
-quint64 cancelGeneration()
+RawMessage NMailPop3FetchedMessage()
 {
-    return cancelCounter.load();
+    return service().fetchedMessage();
 }
 
-CancellableWait::CancellableWait(QEventLoop *loop)
-    : m_loop(loop)
+int NMailLoadMail(QByteArray raw, QString *subject, QString *date, QString *from, QString *header, QString *body)
 {
-    state().waits.push_back(loop);
+    MailTexts texts;
+    service().loadMail(std::move(raw), &texts);
+    handOut(texts, subject, date, from, header, body);
+    return 1;
 }
 
-CancellableWait::~CancellableWait()
+int NMailPop3DeleteMail(int handle, int number)
 {
-    std::vector<QEventLoop *> &waits = state().waits;
-    waits.erase(std::remove(waits.begin(), waits.end(), m_loop), waits.end());
+    return int(classic(service().pop3DeleteMail(handle, number)));
 }
 
-// The rest of the program keeps its strings as CP932 (the Japanese Windows
-// code page), and so do the servers its users had; a user ID or password is
-// sent in those bytes, and as UTF-8 only when CP932 cannot hold it.
-QByteArray credentialBytes(const QString &text)
+int NMailPop3GetUidl(int handle, int number, QString *uidl)
 {
-    const QByteArray cp932 = common::toCp932(text);
-    return common::fromCp932(cp932) == text ? cp932 : text.toUtf8();
+    return int(classic(service().pop3Uidl(handle, number, uidl)));
 }
 
-QString cancelledText()
+int NMailPop3DeleteMailByUidl(int handle, int number, const QString &uidl)
 {
-    return QStringLiteral("メールの処理を中止しました。");
+    return int(classic(service().pop3DeleteMailByUidl(handle, number, uidl)));
 }
 
-} // namespace detail
+int NMailPop3Close(int handle)
+{
+    return int(classic(service().pop3Close(handle)));
+}
+
+qint64 NMailPop3ReceivedBytes(int handle)
+{
+    return service().pop3ReceivedBytes(handle);
+}
+
+bool NMailPop3IsEncrypted(int handle)
+{
+    return service().pop3IsEncrypted(handle);
+}
+
+bool NMailAttachmentUsesFetchedBytes(const QString &header, const QString &body)
+{
+    return service().usesFetchedBytes(header, body);
+}
+
+int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
+                             const QString &folder, const QString &workFilePath, const QString &messageText,
+                             QStringList *writtenFiles)
+{
+    Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
+    MailTexts texts{subject ? *subject : QString(), date ? *date : QString(), from ? *from : QString(),
+                    header ? *header : QString(), body ? *body : QString()};
+    const MailResult result = service().extractAttachments(&texts, folder, messageText, writtenFiles);
+    if (result || result.code() != NMailErrorSplitIncomplete)
+        handOut(texts, subject, date, from, header, body);
+    return int(classic(result));
+}
+
+void NMailAttachmentFileClose()
+{
+    // Nothing is held between calls: every extraction finishes its files itself.
+}
+
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QString &attachments)
+{
+    return NMailSmtpSendMail(server, to, from, subject, body, splitAttachmentList(attachments));
+}
+
+int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
+                      const QString &body, const QStringList &attachments)
+{
+    return int(classic(service().smtpSendMail(server, to, from, subject, body, attachments)));
+}
+
+int NMailSmtpLogin(const QString &server, bool *encrypted)
+{
+    return int(classic(service().smtpLogin(server, encrypted)));
+}
 
 } // namespace maillib

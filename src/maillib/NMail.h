@@ -1,20 +1,16 @@
 #pragma once
 
+#include "maillib/MailService.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-class QEventLoop;
-
-#include <functional>
-#include <memory>
-#include <utility>
-
 // The mail layer's entry points, one per operation the rest of the system
 // calls. They keep the calling convention of a classic blocking mail library
-// (connection handles, result codes, a last-error text), implemented on our own
-// POP3 session, SMTP sender and MIME decoder. Every call runs on the calling
-// (user-interface) thread; network waits keep the event loop turning so that
+// (connection handles, result codes, a last-error text) and are a thin layer
+// over the process's default MailService (MailService::process()). Every call
+// runs on the window thread; network waits keep the event loop turning so that
 // windows keep painting, and every wait has a time-out.
 namespace maillib {
 
@@ -24,27 +20,8 @@ void NMailEndWinSock();
 // Layer options, see NMailOption. Unknown options are ignored.
 void NMailSetOption(int option, int value);
 
-enum NMailOption : int {
-    // Characters kept of the subject, date and sender results (the size of a
-    // text buffer in the classic convention, NUL included). Default 8192.
-    NMailOptionTextSize = 1,
-    // Milliseconds a connection attempt, a TLS handshake or a stalled transfer
-    // may take before the call gives up. Default 60000.
-    NMailOptionTimeoutMs = 2,
-    // 1 lets user input events through while a call waits (the caller keeps
-    // the rest of the program from starting other work itself); 0, the
-    // default, holds them back. Re-entrant calls are refused either way.
-    NMailOptionUserInput = 3,
-    // 1 keeps the SMTP connection open after a send, so that the next mail to
-    // the same server goes over it as a further transaction (a run of mails,
-    // such as a bulk send); 0, the default, closes it (with QUIT) and makes
-    // every send open its own connection again.
-    NMailOptionSmtpKeepConnection = 4,
-    // 1, the default, treats a server on this machine (localhost, 127.0.0.0/8,
-    // ::1) as safe: a password goes to it unencrypted without a question, and
-    // whether it offers encryption is not remembered. 0 guards it like any other.
-    NMailOptionLoopbackIsSafe = 5,
-};
+// The current value of an option, -1 for an unknown one.
+int NMailGetOption(int option);
 
 // Asks every mail call that is waiting to return as soon as possible with
 // NMailErrorCancelled; callable from an event handled during a wait (a stop
@@ -79,32 +56,6 @@ qint64 NMailPop3GetMailSize(int handle, int number);
 // text message, the raw MIME body for a multipart one. Returns 1 or a negative code.
 int NMailPop3GetMail(int handle, int number, QString *subject, QString *date, QString *from, QString *header,
                      QString *body);
-
-namespace detail {
-class DecodedMessage;
-}
-
-// The exact bytes of a received message, as the server sent them (dot-stuffing
-// undone), wherever the layer keeps them: in memory, or for a large message in
-// its temporary file. Holding one keeps the bytes readable.
-class RawMessage
-{
-public:
-    RawMessage() = default;
-    explicit RawMessage(QByteArray bytes);
-    explicit RawMessage(std::shared_ptr<const detail::DecodedMessage> message);
-
-    [[nodiscard]] qint64 size() const;
-    // Copies up to length bytes from offset into into: the number copied, 0
-    // at the end, -1 when the bytes cannot be read.
-    [[nodiscard]] qint64 read(qint64 offset, char *into, qint64 length) const;
-    // All of it at once (tests, small messages); empty when unreadable.
-    [[nodiscard]] QByteArray bytes() const;
-
-private:
-    QByteArray m_bytes;
-    std::shared_ptr<const detail::DecodedMessage> m_message;
-};
 
 // The bytes of the message last fetched by NMailPop3GetMail; empty before the
 // first fetch.
@@ -186,76 +137,6 @@ bool NMailPop3IsEncrypted(int handle);
 QString NMailGetMessage();
 
 // Where SMTP takes the user ID and password when the SMTP address names a user.
-using CredentialsProvider = std::function<std::pair<QString, QString>()>;
 void NMailSetSmtpCredentialsProvider(CredentialsProvider provider);
-
-// Error codes shared by the entry points.
-enum NMailError : int {
-    NMailErrorConnect = -1,
-    NMailErrorAuthenticate = -2,
-    NMailErrorProtocol = -3,
-    NMailErrorTimeout = -4,
-    NMailErrorAttachmentOpen = -5,
-    NMailErrorSplitIncomplete = -6,
-    NMailErrorSend = -7,
-    NMailErrorBadArgument = -8,
-    NMailErrorHandle = -9,
-    // Another mail call is still running (a window event arrived while it waited).
-    NMailErrorBusy = -10,
-    // The call was stopped by NMailCancel.
-    NMailErrorCancelled = -11,
-    // The server refused this one message (-ERR to RETR); the session goes on,
-    // the other messages can still be fetched and deleted, and NMailPop3Close
-    // commits their deletions. The refused message stays on the server.
-    NMailErrorMessageRefused = -12,
-    // The connection is not safe enough to log in: the user did not let the
-    // password go unencrypted, or a server that offered encryption no longer does.
-    NMailErrorInsecure = -13,
-};
-
-namespace detail {
-class DecodedMessage;
-// Sets the text NMailGetMessage returns; used by every part of the layer.
-void setLastError(const QString &text);
-// The raw bytes of the message last fetched by NMailPop3GetMail, and its
-// header block and body as handed out, so that NMailAttachmentFileFirst can
-// recognise it.
-struct LastFetched
-{
-    QByteArray raw;
-    QString header;
-    QString body;
-    // The parse made while fetching; used only while its raw() equals raw.
-    std::shared_ptr<const DecodedMessage> decoded;
-};
-LastFetched &lastFetched();
-// The current values of NMailOptionTextSize and NMailOptionTimeoutMs.
-int textSize();
-int timeoutMilliseconds();
-// Whether waits let user input through (NMailOptionUserInput).
-bool userInputDuringWaits();
-// Whether a server on host is spared the questions (NMailOptionLoopbackIsSafe).
-bool exemptFromGuards(const QString &host);
-// Counts NMailCancel requests. A wait remembers the value when it starts and
-// stops once it has changed; the counter may be read from any thread.
-quint64 cancelGeneration();
-// Registers the event loop a wait is turning, so that NMailCancel can end it.
-class CancellableWait
-{
-public:
-    explicit CancellableWait(QEventLoop *loop);
-    ~CancellableWait();
-    CancellableWait(const CancellableWait &) = delete;
-    CancellableWait &operator=(const CancellableWait &) = delete;
-
-private:
-    QEventLoop *m_loop;
-};
-// The text of a call stopped by NMailCancel.
-QString cancelledText();
-// The bytes of a user ID or password as they go to a server: CP932 when it
-// holds every character, UTF-8 otherwise.
-QByteArray credentialBytes(const QString &text);
-} // namespace detail
 
 } // namespace maillib

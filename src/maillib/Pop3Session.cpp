@@ -1,6 +1,6 @@
 #include "maillib/Pop3Session.h"
 
-#include "maillib/NMail.h"
+#include "maillib/MailService_p.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -579,16 +579,16 @@ bool Pop3Session::waitFor(const std::function<bool()> &done, const Command *unti
         const qint64 budget = 2 * qint64(m_settings.timeoutMs) + octetsExpected(until) * 1000 / rate;
         m_deadlineTimer.start(int(qMin<qint64>(budget, std::numeric_limits<int>::max())));
     }
-    const quint64 generation = detail::cancelGeneration();
-    const QEventLoop::ProcessEventsFlags flags =
-        detail::userInputDuringWaits() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+    detail::MailWaits *waits = m_settings.waits;
+    const quint64 generation = waits ? waits->generation() : 0;
+    const QEventLoop::ProcessEventsFlags flags = waits ? waits->flags() : QEventLoop::ExcludeUserInputEvents;
     while (m_state != State::Failed && !done()) {
-        if (detail::cancelGeneration() != generation) {
+        if (waits && waits->generation() != generation) {
             fail(NMailErrorCancelled, detail::cancelledText());
             break;
         }
         QEventLoop loop;
-        const detail::CancellableWait cancellable(&loop);
+        const detail::MailWaits::Registration cancellable(waits, &loop);
         m_waitLoop = &loop;
         m_stallTimer.start(m_settings.timeoutMs);
         loop.exec(flags);

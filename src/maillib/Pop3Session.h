@@ -22,6 +22,10 @@ class QSslSocket;
 
 namespace maillib {
 
+namespace detail {
+class MailWaits;
+}
+
 // Limits and TLS settings of a Pop3Session.
 struct Pop3Settings
 {
@@ -44,6 +48,10 @@ struct Pop3Settings
     // SHA-256 digest of the one certificate the user trusts for this server
     // although it does not verify; any other certificate must verify.
     QByteArray trustedCertificateSha256;
+    // The waits of the service the session belongs to: a stop request ends
+    // them, and they let user input through when it says so. None: a wait
+    // cannot be stopped and holds user input back.
+    detail::MailWaits *waits = nullptr;
 };
 
 enum class Pop3Login {
@@ -57,9 +65,10 @@ enum class Pop3Login {
 //
 // An -ERR to RETR refuses that one message (NMailErrorMessageRefused) and the
 // session goes on. Any other -ERR (to CAPA aside), a dropped connection, a
-// time-out, a stop request (NMailCancel) or a malformed reply ends the session
-// at once without QUIT, so nothing marked for deletion is committed, and the
-// session never reconnects: message numbers stay those of the login. When the server offers PIPELINING, the next messages are
+// time-out, a stop request (MailService::cancel) or a malformed reply ends the
+// session at once without QUIT, so nothing marked for deletion is committed, and
+// the session never reconnects: message numbers stay those of the login. When the
+// server offers PIPELINING, the next messages are
 // requested while the caller works on the current one and deletions are sent
 // without waiting; their outcome is reported by the next call at the latest.
 class Pop3Session : public QObject

@@ -22,13 +22,6 @@ common::ProfileFile trustFile(const QString &path)
     return file;
 }
 
-// Certificates refused during a run of sends, so that the run asks once.
-QSet<QByteArray> &refusedCertificates()
-{
-    static QSet<QByteArray> refused;
-    return refused;
-}
-
 QString dateText(const QDateTime &when)
 {
     return when.isValid() ? when.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QStringLiteral("不明");
@@ -125,49 +118,74 @@ void ServerTrust::trustCertificate(const QString &server, const QSslCertificate 
           QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex()));
 }
 
-bool askPlainPasswordConsent(ServerTrust &trust, const QString &server, const QString &shownName)
+namespace {
+
+class PromptQuestions final : public ServerQuestions
 {
-    if (!common::hasPrompts())
+public:
+    bool canAsk() const override { return common::hasPrompts(); }
+
+    bool allowPlainPassword(const QString &shownName) override
+    {
+        return common::prompts().askYesNoDefaultNo(
+            QStringLiteral("メールサーバー「%1」は暗号化通信に対応していません。\n"
+                           "このままログインすると、パスワードが暗号化されずにネットワークを流れ、"
+                           "途中で盗み見られるおそれがあります。\n\n"
+                           "パスワードを暗号化せずに送ってもよいですか？\n"
+                           "（この答えはこのサーバーについて記憶され、次からは確認しません。）")
+                .arg(shownName),
+            QStringLiteral("確認"), common::PromptIcon::Warning);
+    }
+
+    bool trustCertificate(const QString &shownName, const QSslCertificate &certificate, const QStringList &reasons,
+                          bool replacesTrusted) override
+    {
+        const QString text =
+            QStringLiteral("メールサーバー「%1」の証明書を確認できませんでした。\n%2\n\n"
+                           "発行先: %3\n発行者: %4\n有効期間: %5 から %6 まで\nSHA-256 指紋:\n%7\n\n"
+                           "%8"
+                           "この証明書がこのサーバーのものであることを、プロバイダーや管理者に指紋で確かめてから"
+                           "信頼してください。\nこの証明書を信頼して接続しますか？")
+                .arg(shownName, reasons.join(u'\n'), names(certificate, false), names(certificate, true),
+                     dateText(certificate.effectiveDate()), dateText(certificate.expiryDate()),
+                     certificateFingerprint(certificate),
+                     replacesTrusted ? QStringLiteral("このサーバーについて以前に信頼した証明書とは違う証明書です。"
+                                                      "通信が途中で書き換えられているおそれがあります。\n\n")
+                                     : QString());
+        return common::prompts().askYesNoDefaultNo(text, QStringLiteral("確認"), common::PromptIcon::Warning);
+    }
+};
+
+} // namespace
+
+ServerQuestions &promptServerQuestions()
+{
+    static PromptQuestions questions;
+    return questions;
+}
+
+bool askPlainPasswordConsent(ServerTrust &trust, ServerQuestions &questions, const QString &server,
+                             const QString &shownName)
+{
+    if (!questions.canAsk())
         return false;
-    const bool allowed = common::prompts().askYesNoDefaultNo(
-        QStringLiteral("メールサーバー「%1」は暗号化通信に対応していません。\n"
-                       "このままログインすると、パスワードが暗号化されずにネットワークを流れ、"
-                       "途中で盗み見られるおそれがあります。\n\n"
-                       "パスワードを暗号化せずに送ってもよいですか？\n"
-                       "（この答えはこのサーバーについて記憶され、次からは確認しません。）")
-            .arg(shownName),
-        QStringLiteral("確認"), common::PromptIcon::Warning);
+    const bool allowed = questions.allowPlainPassword(shownName);
     trust.setPlainPassword(server, allowed);
     return allowed;
 }
 
-void forgetRefusedCertificates()
-{
-    refusedCertificates().clear();
-}
-
-bool askTrustCertificate(ServerTrust &trust, const QString &server, const QString &shownName,
-                         const QSslCertificate &certificate, const QStringList &reasons, bool rememberRefusal)
+bool askTrustCertificate(ServerTrust &trust, ServerQuestions &questions, const QString &server,
+                         const QString &shownName, const QSslCertificate &certificate, const QStringList &reasons,
+                         QSet<QByteArray> *refused)
 {
     const QByteArray digest = certificate.digest(QCryptographicHash::Sha256);
-    if (certificate.isNull() || !common::hasPrompts() || refusedCertificates().contains(server.toUtf8() + digest))
+    const QByteArray refusal = server.toUtf8() + digest;
+    if (certificate.isNull() || !questions.canAsk() || (refused && refused->contains(refusal)))
         return false;
-    const bool changed = !trust.trustedCertificate(server).isEmpty();
-    const QString text =
-        QStringLiteral("メールサーバー「%1」の証明書を確認できませんでした。\n%2\n\n"
-                       "発行先: %3\n発行者: %4\n有効期間: %5 から %6 まで\nSHA-256 指紋:\n%7\n\n"
-                       "%8"
-                       "この証明書がこのサーバーのものであることを、プロバイダーや管理者に指紋で確かめてから"
-                       "信頼してください。\nこの証明書を信頼して接続しますか？")
-            .arg(shownName, reasons.join(u'\n'), names(certificate, false), names(certificate, true),
-                 dateText(certificate.effectiveDate()), dateText(certificate.expiryDate()),
-                 certificateFingerprint(certificate),
-                 changed ? QStringLiteral("このサーバーについて以前に信頼した証明書とは違う証明書です。"
-                                          "通信が途中で書き換えられているおそれがあります。\n\n")
-                         : QString());
-    if (!common::prompts().askYesNoDefaultNo(text, QStringLiteral("確認"), common::PromptIcon::Warning)) {
-        if (rememberRefusal)
-            refusedCertificates().insert(server.toUtf8() + digest);
+    const bool replacesTrusted = !trust.trustedCertificate(server).isEmpty();
+    if (!questions.trustCertificate(shownName, certificate, reasons, replacesTrusted)) {
+        if (refused)
+            refused->insert(refusal);
         return false;
     }
     trust.trustCertificate(server, certificate);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "maillib/MailService.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
@@ -52,19 +55,19 @@ private:
     QString m_path;
 };
 
-// Asks once whether the password may be sent unencrypted to server (the answer
-// "no" is the default) and remembers the answer. Without prompts installed the
-// answer is no and nothing is remembered.
-[[nodiscard]] bool askPlainPasswordConsent(ServerTrust &trust, const QString &server, const QString &shownName);
+// Asks once through questions whether the password may be sent unencrypted to
+// server (the answer "no" is the default) and remembers the answer. When
+// nobody can answer, the answer is no and nothing is remembered.
+[[nodiscard]] bool askPlainPasswordConsent(ServerTrust &trust, ServerQuestions &questions, const QString &server,
+                                           const QString &shownName);
 
-// Shows certificate (subject, issuer, validity, fingerprint) with the reasons it
-// did not verify and asks whether to trust exactly it for server; a yes is
-// remembered. With rememberRefusal a no is kept until forgetRefusedCertificates,
-// so that a run of sends asks once.
-[[nodiscard]] bool askTrustCertificate(ServerTrust &trust, const QString &server, const QString &shownName,
-                                       const QSslCertificate &certificate, const QStringList &reasons,
-                                       bool rememberRefusal = false);
-void forgetRefusedCertificates();
+// Asks through questions whether to trust exactly certificate, which did not
+// verify for reasons, for server; a yes is remembered. With refused given, a
+// no is kept there and the same certificate is not asked about again while it
+// holds it, so that a run of sends asks once.
+[[nodiscard]] bool askTrustCertificate(ServerTrust &trust, ServerQuestions &questions, const QString &server,
+                                       const QString &shownName, const QSslCertificate &certificate,
+                                       const QStringList &reasons, QSet<QByteArray> *refused = nullptr);
 
 // The text of a refused plain-text login.
 [[nodiscard]] QString plainPasswordRefusedText(const QString &shownName);

@@ -1,7 +1,7 @@
 #include "maillib/SmtpClient.h"
 
 #include "maillib/MessageBuilder.h"
-#include "maillib/NMail.h"
+#include "maillib/MailService_p.h"
 #include "maillib/ServerTrust.h"
 
 #include <QCoreApplication>
@@ -25,6 +25,24 @@
 #include <unistd.h>
 
 namespace maillib {
+
+struct SmtpConnectionKeeper::Connection
+{
+    std::mutex mutex;
+    CURL *handle = nullptr;
+    bool keep = false;
+    curl_socket_t socket = CURL_SOCKET_BAD; // of the kept handle's connection
+
+    void end()
+    {
+        if (handle) {
+            // Ends the kept connection with QUIT.
+            curl_easy_cleanup(handle);
+            handle = nullptr;
+            socket = CURL_SOCKET_BAD;
+        }
+    }
+};
 
 namespace {
 
@@ -238,21 +256,6 @@ SmtpResult describe(CURLcode rc, const Transcript &t, const SmtpRequest &request
     }
 }
 
-struct KeptConnection
-{
-    std::mutex mutex;
-    CURL *handle = nullptr;
-    bool keep = false;
-    curl_socket_t socket = CURL_SOCKET_BAD; // of the kept handle's connection
-
-};
-
-KeptConnection &kept()
-{
-    static KeptConnection k;
-    return k;
-}
-
 void initCurl()
 {
     static std::once_flag once;
@@ -315,7 +318,8 @@ SmtpResult transfer(const SmtpRequest &request)
     // A kept handle holds its connection open between sends; libcurl takes
     // it again for the same server (one transaction per mail) and opens a new
     // one when the server has closed it or the last send failed.
-    KeptConnection &keptConnection = kept();
+    SmtpConnectionKeeper::Connection noKeeper;
+    SmtpConnectionKeeper::Connection &keptConnection = request.keeper ? request.keeper->connection() : noKeeper;
     std::unique_lock keptLock(keptConnection.mutex);
     std::unique_ptr<CURL, CurlEasyCleanup> curl;
     CURL *h = nullptr;
@@ -446,24 +450,28 @@ SmtpResult transfer(const SmtpRequest &request)
 
 } // namespace
 
-void keepSmtpConnection(bool keep)
+SmtpConnectionKeeper::SmtpConnectionKeeper()
+    : m_connection(std::make_unique<Connection>())
 {
-    // A run of sends begins or ends: certificates refused in the last one may be asked about again.
-    forgetRefusedCertificates();
-    KeptConnection &k = kept();
-    const std::lock_guard lock(k.mutex);
-    k.keep = keep;
-    if (!keep && k.handle) {
-        // Ends the kept connection with QUIT.
-        curl_easy_cleanup(k.handle);
-        k.handle = nullptr;
-        k.socket = CURL_SOCKET_BAD;
-    }
 }
 
-bool smtpConnectionKept()
+SmtpConnectionKeeper::~SmtpConnectionKeeper()
 {
-    KeptConnection &k = kept();
+    m_connection->end();
+}
+
+void SmtpConnectionKeeper::setKeep(bool keep)
+{
+    Connection &k = *m_connection;
+    const std::lock_guard lock(k.mutex);
+    k.keep = keep;
+    if (!keep)
+        k.end();
+}
+
+bool SmtpConnectionKeeper::keep() const
+{
+    Connection &k = *m_connection;
     const std::lock_guard lock(k.mutex);
     return k.keep;
 }
@@ -496,9 +504,9 @@ SmtpResult sendSmtp(const SmtpRequest &request)
     {
         // A stop request ends the loop early; the transfer notices it at its
         // next progress call and the loop turns until it has.
-        const detail::CancellableWait cancellable(&loop);
+        const detail::MailWaits::Registration cancellable(request.waits, &loop);
         const QEventLoop::ProcessEventsFlags flags =
-            detail::userInputDuringWaits() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+            request.waits ? request.waits->flags() : QEventLoop::ExcludeUserInputEvents;
         while (!done)
             loop.exec(flags);
     }

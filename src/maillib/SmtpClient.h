@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "maillib/SmtpServerName.h"
 
@@ -12,6 +13,30 @@
 // a user. The transfer runs on a worker thread while the calling thread keeps
 // its event loop turning, so windows keep painting (user input is held back).
 namespace maillib {
+
+namespace detail {
+class MailWaits;
+}
+
+// The connection one service keeps open between sends while told to
+// (NMailOptionSmtpKeepConnection); ending it sends QUIT.
+class SmtpConnectionKeeper
+{
+public:
+    SmtpConnectionKeeper();
+    ~SmtpConnectionKeeper();
+    SmtpConnectionKeeper(const SmtpConnectionKeeper &) = delete;
+    SmtpConnectionKeeper &operator=(const SmtpConnectionKeeper &) = delete;
+
+    void setKeep(bool keep);
+    [[nodiscard]] bool keep() const;
+
+    struct Connection;
+    [[nodiscard]] Connection &connection() { return *m_connection; }
+
+private:
+    std::unique_ptr<Connection> m_connection;
+};
 
 struct SmtpTimeouts
 {
@@ -40,6 +65,10 @@ struct SmtpRequest
     // Only connect, encrypt as a send would and log in when the address names
     // a user, then end with QUIT: no mail is sent (from, to and message unused).
     bool loginOnly = false;
+    // Where the connection is kept between sends; none: every send has its own.
+    SmtpConnectionKeeper *keeper = nullptr;
+    // The service's waits, which a stop request ends; may be null.
+    detail::MailWaits *waits = nullptr;
 };
 
 struct SmtpResult
@@ -56,10 +85,5 @@ struct SmtpResult
 // Sends the message. Addresses are checked again here: one with a control
 // character or a delimiter is refused before any connection is made.
 [[nodiscard]] SmtpResult sendSmtp(const SmtpRequest &request);
-
-// While kept, the connection of one send stays open for the next to the same
-// server; ending it sends QUIT. Off by default (NMailOptionSmtpKeepConnection).
-void keepSmtpConnection(bool keep);
-[[nodiscard]] bool smtpConnectionKept();
 
 } // namespace maillib

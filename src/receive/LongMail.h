@@ -1,6 +1,6 @@
 #pragma once
 
-#include "maillib/NMail.h"
+#include "maillib/MailService.h"
 
 #include <QByteArray>
 #include <QString>

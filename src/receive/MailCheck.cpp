@@ -2,11 +2,10 @@
 
 #include "common/Prompts.h"
 #include "common/StoreStatus.h"
-#include "maillib/NMail.h"
-#include "receive/AttachmentExtraction.h"
+#include "maillib/MailService.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/LongMail.h"
 #include "receive/MailCheckState.h"
-#include "receive/MailLayerExtras.h"
 #include "receive/MailStore.h"
 #include "receive/StoreReceived.h"
 #include "receive/UidJournal.h"
@@ -99,7 +98,10 @@ void showError(const QString &message)
 
 } // namespace
 
-MailCheck::MailCheck(MailCheckWindows &windows) : m_windows(windows) {}
+MailCheck::MailCheck(MailCheckWindows &windows, maillib::MailService *service)
+    : m_windows(windows), m_service(service ? *service : maillib::MailService::process())
+{
+}
 
 MailCheck::~MailCheck() = default;
 
@@ -111,7 +113,7 @@ void MailCheck::requestStop()
         m_stop = true;
     } else if (!m_cancelled) {
         m_cancelled = true;
-        layer::cancelWaits();
+        m_service.cancel();
     }
     m_run->progress.stopping = true;
     m_windows.showProgress(m_run->progress);
@@ -125,7 +127,7 @@ bool MailCheck::stopRequested() const
 void MailCheck::reportProgress()
 {
     Run &run = *m_run;
-    const qint64 received = run.handle >= 0 ? layer::receivedBytes(run.handle) : -1;
+    const qint64 received = run.handle >= 0 ? m_service.pop3ReceivedBytes(run.handle) : -1;
     run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
     run.sinceReport.restart();
     m_windows.showProgress(run.progress);
@@ -145,7 +147,7 @@ MailCheckResult MailCheck::ReceiveMail()
 
     m_windows.setLitterTickInterval(0);
     m_windows.checkStarted();
-    layer::letUserInputThrough(true);
+    m_service.setOption(maillib::NMailOptionUserInput, 1);
     run.sinceReport.start();
     QObject::connect(&run.ticker, &QTimer::timeout, [this] { reportProgress(); });
     run.ticker.start(100);
@@ -154,14 +156,15 @@ MailCheckResult MailCheck::ReceiveMail()
     bool connectionFailed = false;
     const settings::AccountSettings &account = settings::accountSettings();
     if (!account.Pop3Server.isEmpty()) {
-        const int handle = maillib::NMailPop3Connect(account.Pop3Server);
+        const maillib::MailResult connected = m_service.pop3Connect(account.Pop3Server);
         m_windows.showHelpText(text(checktext::Checking));
-        if (handle < 0) {
+        if (!connected) {
             // Unknown host, refused, timed out or a certificate that does not
             // verify: said plainly, never passed off as an empty mailbox.
             connectionFailed = true;
-            showError(maillib::NMailGetMessage());
+            showError(connected.message());
         } else {
+            const int handle = int(connected.value());
             result.connected = true;
             run.handle = handle;
             const settings::Credentials credentials = settings::LoadCredentials();
@@ -169,26 +172,27 @@ MailCheckResult MailCheck::ReceiveMail()
             if (credentials.userId.isEmpty() || credentials.password.isEmpty()) {
                 m_windows.showCredentialsWindow();
             } else {
-                result.loginResult = maillib::NMailPop3Authenticate(handle, credentials.userId, credentials.password,
-                                                                    account.UseApop != 0 ? -1 : 0);
+                const maillib::MailResult login = m_service.pop3Authenticate(
+                    handle, credentials.userId, credentials.password, account.UseApop != 0);
+                result.loginResult = int(login.value());
                 run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
                 if (result.loginResult > 0)
                     fetchAll(result);
-                else if (result.loginResult < 0)
-                    showError(maillib::NMailGetMessage());
+                else if (!login)
+                    showError(login.message());
             }
             // QUIT makes the deletions take effect; every message marked for
             // deletion is already on the disk.
-            const int closed = maillib::NMailPop3Close(handle);
+            const maillib::MailResult closed = m_service.pop3Close(handle);
             run.handle = -1;
-            if (closed < 0 && result.stored > 0 && !m_cancelled) {
+            if (!closed && result.stored > 0 && !m_cancelled) {
                 run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
                                         "メールがサーバーにも残っています。%3")
-                             .arg(maillib::NMailGetMessage())
+                             .arg(closed.message())
                              .arg(result.stored)
                              .arg(run.nextCheckText()));
             }
-            if (closed >= 0 && !run.uidls.empty()) {
+            if (closed && !run.uidls.empty()) {
                 // The deletions have taken effect: only entries of messages
                 // still on the server stay in the journal.
                 const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
@@ -199,7 +203,7 @@ MailCheckResult MailCheck::ReceiveMail()
         }
     }
     run.ticker.stop();
-    layer::letUserInputThrough(false);
+    m_service.setOption(maillib::NMailOptionUserInput, 0);
 
     // One box with every reason, in the order they arose.
     QStringList reasons = run.failures;
@@ -232,9 +236,9 @@ void MailCheck::fetchAll(MailCheckResult &result)
     const int count = result.loginResult;
     run.progress.messages = count;
     for (int i = 1; i <= count; ++i) {
-        const qint64 size = maillib::NMailPop3GetMailSize(run.handle, i);
-        if (size > 0)
-            run.progress.totalBytes += size;
+        const maillib::MailResult size = m_service.pop3MailSize(run.handle, i);
+        if (size.value() > 0)
+            run.progress.totalBytes += size.value();
     }
     readUniqueIds(count);
     // The attachment folder is the program's own; one that went missing is
@@ -281,7 +285,7 @@ void MailCheck::readUniqueIds(int count)
         return;
     for (int i = 1; i <= count; ++i) {
         QString uidl;
-        if (maillib::NMailPop3GetUidl(run.handle, i, &uidl) <= 0) {
+        if (m_service.pop3Uidl(run.handle, i, &uidl).value() <= 0) {
             run.uidls.clear();
             break;
         }
@@ -302,13 +306,14 @@ MailCheck::Step MailCheck::deleteIfAlreadyStored(int number, MailCheckResult &re
         return Step::Fetch;
     const QString &uidl = run.uidls[size_t(number - 1)];
     const JournalEntry *entry = run.journal->find(uidl);
-    if (!entry || entry->size != maillib::NMailPop3GetMailSize(run.handle, number)
+    if (!entry || entry->size != m_service.pop3MailSize(run.handle, number).value()
         || recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) != entry->recordHash)
         return Step::Fetch;
-    if (maillib::NMailPop3DeleteMailByUidl(run.handle, number, uidl) >= 0) {
+    const maillib::MailResult deleted = m_service.pop3DeleteMailByUidl(run.handle, number, uidl);
+    if (deleted) {
         run.deletedUids.insert(uidl);
-    } else if (maillib::NMailPop3GetMailSize(run.handle, number) < 0) {
-        run.fail(maillib::NMailGetMessage());
+    } else if (!deleted.sessionUsable()) {
+        run.fail(deleted.message());
         return Step::End;
     }
     ++result.alreadyStored;
@@ -316,29 +321,28 @@ MailCheck::Step MailCheck::deleteIfAlreadyStored(int number, MailCheckResult &re
     return Step::Next;
 }
 
-MailCheck::Step MailCheck::fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result)
+MailCheck::Step MailCheck::fetchOne(int number, maillib::MailTexts *texts, qint64 *size, MailCheckResult &result)
 {
     // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
     Run &run = *m_run;
-    int code = maillib::NMailPop3GetMailStatus(run.handle, number, &texts->subject, &texts->date, &texts->from,
-                                               &texts->header);
-    *size = code < 0 ? -1 : maillib::NMailPop3GetMailSize(run.handle, number);
-    if (code >= 0 && *size < 0)
-        code = int(*size);
-    if (code >= 0)
-        code = maillib::NMailPop3GetMail(run.handle, number, &texts->subject, &texts->date, &texts->from,
-                                         &texts->header, &texts->body);
-    if (code >= 0)
+    maillib::MailResult fetched = m_service.pop3MailStatus(run.handle, number, texts);
+    *size = -1;
+    if (fetched) {
+        fetched = m_service.pop3MailSize(run.handle, number);
+        *size = fetched.value();
+    }
+    if (fetched)
+        fetched = m_service.pop3Mail(run.handle, number, texts);
+    if (fetched)
         return Step::Fetch;
-    const QString why = maillib::NMailGetMessage();
-    if (layer::isCancelled(code) || m_cancelled) {
+    const QString why = fetched.message();
+    if (fetched.code() == maillib::NMailErrorCancelled || m_cancelled) {
         result.stopped = true;
         return Step::End;
     }
     // The server refused this one message, or the layer did: the session
-    // goes on. A session that has failed answers every call with an error
-    // at once, the size too.
-    if (layer::isMessageRefused(code) || maillib::NMailPop3GetMailSize(run.handle, number) >= 0) {
+    // goes on. A session that has failed answers every call with an error.
+    if (fetched.code() == maillib::NMailErrorMessageRefused || fetched.sessionUsable()) {
         run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
                               .arg(number)
                               .arg(why);
@@ -359,10 +363,10 @@ bool MailCheck::fetchAndStoreOne(int number, MailCheckResult &result)
         return fetched == Step::Next;
     // The exact bytes the server sent, before anything is rewritten; a
     // large message's are read back from the layer's temporary file.
-    const maillib::RawMessage raw = maillib::NMailPop3FetchedMessage();
+    const maillib::RawMessage raw = m_service.fetchedMessage();
 
     ExtractionDetails extraction;
-    ExtractAttachments(texts, &*run.workFileKeeper, &extraction);
+    ExtractAttachments(m_service, texts, &*run.workFileKeeper, &extraction);
     if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
         // Its attachments exist nowhere else: the message stays on the server.
         run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
@@ -435,11 +439,12 @@ bool MailCheck::commitGroup()
     for (int n : numbers) {
         // A failed DELE on a live session leaves a stored message on the
         // server, for the journal to recognise later; a failed session ends the check.
-        if (maillib::NMailPop3DeleteMail(run.handle, n) >= 0) {
+        const maillib::MailResult deleted = m_service.pop3DeleteMail(run.handle, n);
+        if (deleted) {
             if (run.journalInUse())
                 run.deletedUids.insert(run.uidls[size_t(n - 1)]);
-        } else if (maillib::NMailPop3GetMailSize(run.handle, n) < 0) {
-            run.fail(maillib::NMailGetMessage());
+        } else if (!deleted.sessionUsable()) {
+            run.fail(deleted.message());
             return false;
         }
     }

@@ -4,9 +4,12 @@
 
 #include <memory>
 
-namespace receive {
+namespace maillib {
+class MailService;
+struct MailTexts;
+} // namespace maillib
 
-struct MessageTexts;
+namespace receive {
 
 // Where a check stands, for the progress display.
 struct MailCheckProgress
@@ -74,7 +77,8 @@ struct MailCheckResult
 class MailCheck
 {
 public:
-    explicit MailCheck(MailCheckWindows &windows);
+    // service: the mail layer the check works through; the process's default one when null.
+    explicit MailCheck(MailCheckWindows &windows, maillib::MailService *service = nullptr);
     ~MailCheck();
 
     // Runs one whole check.
@@ -99,13 +103,14 @@ private:
     void fetchAll(MailCheckResult &result);
     void readUniqueIds(int count);
     Step deleteIfAlreadyStored(int number, MailCheckResult &result);
-    Step fetchOne(int number, MessageTexts *texts, qint64 *size, MailCheckResult &result);
+    Step fetchOne(int number, maillib::MailTexts *texts, qint64 *size, MailCheckResult &result);
     // False when the check ends.
     bool fetchAndStoreOne(int number, MailCheckResult &result);
     // Flushes what was stored since the last group and deletes it from the server.
     bool commitGroup();
     void reportProgress();
     MailCheckWindows &m_windows;
+    maillib::MailService &m_service;
     Run *m_run = nullptr;
     bool m_stop = false;
     bool m_cancelled = false;

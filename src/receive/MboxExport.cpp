@@ -3,7 +3,7 @@
 #include "common/FixedText.h"
 #include "maillib/MessageBuilder.h"
 #include "maillib/OutgoingCharset.h"
-#include "receive/AttachmentExtraction.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/LongMail.h"
 #include "receive/MailCheck.h"
 #include "receive/Mbox.h"

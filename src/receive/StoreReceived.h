@@ -1,7 +1,7 @@
 #pragma once
 
-#include "maillib/NMail.h"
-#include "receive/AttachmentExtraction.h"
+#include "maillib/MailService.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/MailRecord.h"
 
 #include <QString>

@@ -93,7 +93,7 @@ QString block(const QString &title, const QString &server, const ServerTestResul
 
 ConnectionTestResult testConnections(const AccountSettings &settings, const Credentials &credentials, int timeoutMs)
 {
-    const int previousTimeout = maillib::detail::timeoutMilliseconds();
+    const int previousTimeout = maillib::NMailGetOption(maillib::NMailOptionTimeoutMs);
     maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, timeoutMs);
     const auto restore = qScopeGuard(
         [previousTimeout] { maillib::NMailSetOption(maillib::NMailOptionTimeoutMs, previousTimeout); });

@@ -1,4 +1,5 @@
 #include "maillib/AttachmentExtractor.h"
+#include "maillib/MailService_p.h"
 #include "maillib/MimeDecoder.h"
 #include "maillib/MimeParse.h"
 #include "maillib/NMail.h"
@@ -309,7 +310,7 @@ void TestAttachmentExtractor::entryPointUsesFetchedBytes()
                            "--b\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
                            "\x87\x40\x83\x65\r\n"
                            "--b\r\nContent-Type: application/octet-stream; name=\"d.bin\"\r\n\r\n\x87\x40\r\n--b--\r\n";
-    maillib::detail::LastFetched &last = maillib::detail::lastFetched();
+    maillib::detail::LastFetched &last = maillib::MailService::process().d().lastFetched;
     last.raw = raw;
     last.header = QStringLiteral("header as handed out\r\n");
     last.body = QStringLiteral("body as handed out");
@@ -333,7 +334,7 @@ void TestAttachmentExtractor::entryPointUsesFetchedBytes()
 
 void TestAttachmentExtractor::entryPointParsesOtherText()
 {
-    maillib::detail::lastFetched() = {};
+    maillib::MailService::process().d().lastFetched = {};
     QString subject;
     QString date;
     QString from;
@@ -352,7 +353,7 @@ void TestAttachmentExtractor::entryPointParsesOtherText()
 
 void TestAttachmentExtractor::entryPointKeepsSplitMessageAsItCame()
 {
-    maillib::detail::lastFetched() = {};
+    maillib::MailService::process().d().lastFetched = {};
     QString subject = QStringLiteral("piece");
     QString date;
     QString from;

@@ -1,3 +1,4 @@
+#include "maillib/MailService_p.h"
 #include "maillib/NMail.h"
 #include "support/DovecotServer.h"
 
@@ -133,7 +134,7 @@ private Q_SLOTS:
             QCOMPARE(NMailPop3GetMail(handle, i, &subject, &date, &from, &header, &body), 1);
             QCOMPARE(subject, subjects[i - 1]);
             QCOMPARE(body.trimmed(), bodies[i - 1]);
-            QCOMPARE(detail::lastFetched().raw, sent[i - 1]);
+            QCOMPARE(NMailPop3FetchedMessage().bytes(), sent[i - 1]);
             QCOMPARE(NMailPop3DeleteMail(handle, i), 1);
         }
         // Marked, not yet deleted.
@@ -164,7 +165,7 @@ private Q_SLOTS:
             QCOMPARE(subject, QStringLiteral("m%1").arg(i - 1));
             QString body;
             QCOMPARE(NMailPop3GetMail(handle, i, nullptr, nullptr, nullptr, nullptr, &body), 1);
-            QCOMPARE(detail::lastFetched().raw, sent[i - 1]);
+            QCOMPARE(NMailPop3FetchedMessage().bytes(), sent[i - 1]);
             QCOMPARE(NMailPop3DeleteMail(handle, i), 1);
         }
         QCOMPARE(NMailPop3Close(handle), 1);
@@ -271,7 +272,7 @@ private Q_SLOTS:
         QVERIFY(handle > 0);
         QString body;
         QCOMPARE(NMailPop3GetMail(handle, 1, nullptr, nullptr, nullptr, nullptr, &body), 1);
-        QCOMPARE(detail::lastFetched().raw, tricky + "\r\n");
+        QCOMPARE(NMailPop3FetchedMessage().bytes(), tricky + "\r\n");
         QCOMPARE(body, QStringLiteral(".leading dot\r\n..two dots\r\n.\r\n. blank\r\nend.\r\n.\r\n"));
         QCOMPARE(NMailPop3Close(handle), 1);
     }
@@ -310,7 +311,7 @@ private Q_SLOTS:
         // When the fetched bytes are replaced, extraction follows the bytes,
         // not what was parsed while fetching.
         QCOMPARE(NMailPop3GetMail(handle, 2, &subject, &date, &from, &header, &body), 1);
-        detail::lastFetched().raw = QByteArray(first.constData(), first.size());
+        MailService::process().d().lastFetched.raw = QByteArray(first.constData(), first.size());
         QTemporaryDir dir;
         const int code = NMailAttachmentFileFirst(&subject, &date, &from, &header, &body, dir.path() + u'/',
                                                   dir.filePath(QStringLiteral("0.txt")),

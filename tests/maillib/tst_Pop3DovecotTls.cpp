@@ -46,7 +46,7 @@ private:
         QString subject, body;
         QCOMPARE(NMailPop3GetMail(handle, 1, &subject, nullptr, nullptr, nullptr, &body), 1);
         QCOMPARE(subject, QStringLiteral("tls"));
-        QCOMPARE(detail::lastFetched().raw, Message);
+        QCOMPARE(NMailPop3FetchedMessage().bytes(), Message);
         QCOMPARE(NMailPop3DeleteMail(handle, 1), 1);
         const int closed = NMailPop3Close(handle);
         QVERIFY2(closed == 1, qPrintable(NMailGetMessage()));

@@ -4,7 +4,7 @@
 #include "common/Cp932.h"
 #include "habitat/LitterTick.h"
 #include "maillib/NMail.h"
-#include "receive/AttachmentExtraction.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/MailCheck.h"
 #include "receive/MailCheckState.h"
 #include "receive/MailRecord.h"

@@ -6,7 +6,7 @@
 #include "app/InstanceLock.h"
 #include "common/Cp932.h"
 #include "maillib/AttachmentExtractor.h"
-#include "receive/AttachmentExtraction.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/LongMail.h"
 #include "receive/MailImport.h"
 #include "receive/MailRecord.h"

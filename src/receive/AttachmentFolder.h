@@ -1,21 +1,19 @@
 #pragma once
 
+#include "maillib/MailService.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+// Where the check puts what it extracts: the attachment folder beside the
+// data folder, the work file through which a message goes to the mail layer,
+// and handing a message to the layer to fill the folder.
 namespace receive {
 
 // The five texts of one fetched message, as the mail layer filled them; the
 // extraction may rewrite them (a multipart body becomes its text part).
-struct MessageTexts
-{
-    QString subject;
-    QString date;
-    QString from;
-    QString header;
-    QString body;
-};
+using MessageTexts = maillib::MailTexts;
 
 // How one extraction went, for the caller to report.
 enum class ExtractionOutcome {
@@ -86,7 +84,10 @@ private:
 inline constexpr char KeptWorkFileName[] = "KRXRECV.KEEP";
 
 // As above, reusing the keeper's inode for the work file, and telling what
-// was written (details may be null).
+// was written (details may be null); with the given mail layer, or the
+// process's default one.
+ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                     ExtractionDetails *details = nullptr);
 ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper,
                                      ExtractionDetails *details = nullptr);
 

@@ -1,26 +1,26 @@
+#include "maillib/MailService.h"
+
 #include "maillib/AttachmentExtractor.h"
+#include "maillib/MailService_p.h"
 #include "maillib/MimeParse.h"
-#include "maillib/NMail.h"
 
 namespace maillib {
 
-bool NMailAttachmentUsesFetchedBytes(const QString &header, const QString &body)
+bool MailService::usesFetchedBytes(const QString &header, const QString &body) const
 {
-    const detail::LastFetched &last = detail::lastFetched();
+    const detail::LastFetched &last = m_d->lastFetched;
     if (header != last.header || body != last.body)
         return false;
     // A large message read from its file has no bytes in memory.
     return !last.raw.isEmpty() || (last.decoded && last.decoded->parsed().keptOnDisk());
 }
 
-int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QString *header, QString *body,
-                             const QString &folder, const QString &workFilePath, const QString &messageText,
-                             QStringList *writtenFiles)
+MailResult MailService::extractAttachments(MailTexts *texts, const QString &folder, const QString &messageText,
+                                           QStringList *writtenFiles)
 {
-    Q_UNUSED(workFilePath); // the caller's own copy of the message; the text arrives in messageText
-    const detail::LastFetched &last = detail::lastFetched();
+    const detail::LastFetched &last = m_d->lastFetched;
     std::shared_ptr<const detail::DecodedMessage> message;
-    const bool fetched = header && body && NMailAttachmentUsesFetchedBytes(*header, *body);
+    const bool fetched = texts && usesFetchedBytes(texts->header, texts->body);
     if (fetched && !last.raw.isEmpty()) {
         // The message just fetched: its exact bytes, not a converted copy,
         // and the parse made when it was fetched.
@@ -41,25 +41,17 @@ int NMailAttachmentFileFirst(QString *subject, QString *date, QString *from, QSt
     if (writtenFiles)
         *writtenFiles = result.writtenFiles;
     if (result.code < 0)
-        detail::setLastError(result.error);
+        m_d->lastError = result.error;
     if (result.code == NMailErrorSplitIncomplete)
-        return result.code; // a piece of a split message is kept as it came
-    if (subject)
-        *subject = result.mail.subject;
-    if (date)
-        *date = result.mail.date;
-    if (from)
-        *from = result.mail.from;
-    if (header)
-        *header = result.mail.header;
-    if (body)
-        *body = result.mail.body;
-    return result.code;
-}
-
-void NMailAttachmentFileClose()
-{
-    // Nothing is held between calls: every extraction finishes its files itself.
+        return MailResult::failure(result.code, result.error); // a piece of a split message is kept as it came
+    if (texts) {
+        texts->subject = result.mail.subject;
+        texts->date = result.mail.date;
+        texts->from = result.mail.from;
+        texts->header = result.mail.header;
+        texts->body = result.mail.body;
+    }
+    return result.code < 0 ? MailResult::failure(result.code, result.error) : MailResult(result.code);
 }
 
 } // namespace maillib

@@ -1,4 +1,6 @@
-#include "maillib/NMail.h"
+#include "maillib/MailService.h"
+
+#include "maillib/MailService_p.h"
 
 #include "maillib/MessageBuilder.h"
 #include "maillib/ServerTrust.h"
@@ -13,14 +15,6 @@
 namespace maillib {
 
 namespace {
-
-CredentialsProvider &credentialsProvider()
-{
-    static CredentialsProvider provider;
-    return provider;
-}
-
-bool sendInProgress = false;
 
 // "<seconds>.<64 random bits>@<sender's domain>" (RFC 5322 section 3.6.4).
 QByteArray newMessageId(const QString &sender)
@@ -63,36 +57,67 @@ QString addressError(AddressProblem problem, const QString &address, bool recipi
     return {};
 }
 
-int fail(int code, const QString &text)
+QString busyText()
 {
-    detail::setLastError(text);
-    return code;
+    return QStringLiteral("前のメールの送信がまだ終わっていません。");
+}
+
+QString badServerText(const QString &server)
+{
+    return QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server);
+}
+
+// The user ID and password when the server address names a user, and the
+// limits; what a send and a login test share. False when the credentials are missing.
+bool completeRequest(const MailService::Private &d, SmtpRequest *request)
+{
+    if (!request->server.user.isEmpty()) {
+        const auto credentials = d.credentialsProvider ? d.credentialsProvider() : std::pair<QString, QString>();
+        request->userId = credentials.first;
+        request->password = credentials.second;
+        if (request->userId.isEmpty() || request->password.isEmpty())
+            return false;
+    }
+    request->ehloName = ehloName();
+    const int seconds = qMax(1, (d.timeoutMs + 999) / 1000);
+    request->timeouts = {seconds, seconds, seconds};
+    return true;
+}
+
+QString missingCredentialsText()
+{
+    return QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。");
+}
+
+// Lets a stop request of the service end the transfer.
+void connectToWaits(MailService::Private &d, SmtpRequest *request)
+{
+    detail::MailWaits *waits = &d.waits;
+    const quint64 generation = waits->generation();
+    request->cancelled = [waits, generation] { return waits->generation() != generation; };
+    request->waits = waits;
+}
+
+MailResult sent(MailService::Private &d, const SmtpResult &result)
+{
+    d.lastError = result.error;
+    return result.code < 0 ? MailResult::failure(result.code, result.error) : MailResult(result.code);
 }
 
 } // namespace
 
-void NMailSetSmtpCredentialsProvider(CredentialsProvider provider)
+MailResult MailService::smtpSendMail(const QString &server, const QString &to, const QString &from,
+                                     const QString &subject, const QString &body, const QStringList &attachments)
 {
-    credentialsProvider() = std::move(provider);
-}
-
-int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
-                      const QString &body, const QString &attachments)
-{
-    return NMailSmtpSendMail(server, to, from, subject, body, splitAttachmentList(attachments));
-}
-
-int NMailSmtpSendMail(const QString &server, const QString &to, const QString &from, const QString &subject,
-                      const QString &body, const QStringList &attachments)
-{
+    Private &d = *m_d;
     // The wait below turns the event loop; a timer must not start a second send.
-    if (sendInProgress)
-        return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
-    const QScopedValueRollback guard(sendInProgress, true);
+    if (d.sendInProgress)
+        return d.fail(NMailErrorBusy, busyText());
+    const QScopedValueRollback guard(d.sendInProgress, true);
 
     SmtpRequest request;
     if (!SmtpServerName::parse(server, &request.server))
-        return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
+        return d.fail(NMailErrorBadArgument, badServerText(server));
     request.to = trimBlanks(to);
     request.from = trimBlanks(from);
     // The recipient may be written with a display name (the reply window
@@ -103,23 +128,16 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     if (checkMailbox(request.to) == AddressProblem::Malformed) {
         const Mailbox mailbox = parseMailbox(request.to);
         if (mailbox.address.isEmpty() || checkMailbox(mailbox.address) != AddressProblem::None)
-            return fail(NMailErrorBadArgument, addressError(AddressProblem::Malformed, request.to, true));
+            return d.fail(NMailErrorBadArgument, addressError(AddressProblem::Malformed, request.to, true));
         request.to = mailbox.address;
         toName = mailbox.name;
     }
     if (const QString e = addressError(checkMailbox(request.to), request.to, true); !e.isEmpty())
-        return fail(NMailErrorBadArgument, e);
+        return d.fail(NMailErrorBadArgument, e);
     if (const QString e = addressError(checkMailbox(request.from), request.from, false); !e.isEmpty())
-        return fail(NMailErrorBadArgument, e);
-
-    if (!request.server.user.isEmpty()) {
-        const auto credentials = credentialsProvider() ? credentialsProvider()() : std::pair<QString, QString>();
-        request.userId = credentials.first;
-        request.password = credentials.second;
-        if (request.userId.isEmpty() || request.password.isEmpty())
-            return fail(NMailErrorAuthenticate,
-                        QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。"));
-    }
+        return d.fail(NMailErrorBadArgument, e);
+    if (!completeRequest(d, &request))
+        return d.fail(NMailErrorAuthenticate, missingCredentialsText());
 
     OutgoingMail mail;
     mail.from = request.from;
@@ -132,16 +150,13 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     mail.messageId = newMessageId(request.from);
     BuiltMessage built = buildMessage(mail);
     if (!built.error.isEmpty())
-        return fail(NMailErrorAttachmentOpen, built.error);
+        return d.fail(NMailErrorAttachmentOpen, built.error);
 
     request.message = std::move(built.data);
-    request.ehloName = ehloName();
-    const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
-    request.timeouts = {seconds, seconds, seconds};
     // Also a bound on the whole send: the time-out plus the message at 16 KiB/s.
-    request.timeouts.overallMs = detail::timeoutMilliseconds() + qint64(request.message.size()) * 1000 / (16 * 1024);
-    const quint64 generation = detail::cancelGeneration();
-    request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
+    request.timeouts.overallMs = d.timeoutMs + qint64(request.message.size()) * 1000 / (16 * 1024);
+    request.keeper = d.smtpKeeper.get();
+    connectToWaits(d, &request);
     ServerTrust trust;
     const QString key = serverKey(QStringLiteral("smtp"), request.server.host, request.server.port);
     request.trustedCertificateSha256 = trust.trustedCertificate(key);
@@ -150,47 +165,37 @@ int NMailSmtpSendMail(const QString &server, const QString &to, const QString &f
     // the mail goes again (nothing was handed over before the handshake).
     if (!result.rejectedCertificate.isEmpty()) {
         const QSslCertificate certificate(result.rejectedCertificate, QSsl::Der);
-        if (askTrustCertificate(trust, key, request.server.hostAndPort(), certificate, {result.certificateProblem},
-                                smtpConnectionKept())) {
+        if (askTrustCertificate(trust, d.asker(), key, request.server.hostAndPort(), certificate,
+                                {result.certificateProblem},
+                                d.smtpKeeper->keep() ? &d.refusedCertificates : nullptr)) {
             request.trustedCertificateSha256 = trust.trustedCertificate(key);
             result = sendSmtp(request);
         }
     }
-    detail::setLastError(result.error);
-    return result.code;
+    return sent(d, result);
 }
 
-int NMailSmtpLogin(const QString &server, bool *encrypted)
+MailResult MailService::smtpLogin(const QString &server, bool *encrypted)
 {
+    Private &d = *m_d;
     if (encrypted)
         *encrypted = false;
-    if (sendInProgress)
-        return fail(NMailErrorBusy, QStringLiteral("前のメールの送信がまだ終わっていません。"));
-    const QScopedValueRollback guard(sendInProgress, true);
+    if (d.sendInProgress)
+        return d.fail(NMailErrorBusy, busyText());
+    const QScopedValueRollback guard(d.sendInProgress, true);
 
     SmtpRequest request;
     if (!SmtpServerName::parse(server, &request.server))
-        return fail(NMailErrorBadArgument, QStringLiteral("SMTPサーバー名「%1」が正しくありません。").arg(server));
-    if (!request.server.user.isEmpty()) {
-        const auto credentials = credentialsProvider() ? credentialsProvider()() : std::pair<QString, QString>();
-        request.userId = credentials.first;
-        request.password = credentials.second;
-        if (request.userId.isEmpty() || request.password.isEmpty())
-            return fail(NMailErrorAuthenticate,
-                        QStringLiteral("SMTPサーバーの認証に使うユーザーIDとパスワードが設定されていません。"));
-    }
+        return d.fail(NMailErrorBadArgument, badServerText(server));
+    if (!completeRequest(d, &request))
+        return d.fail(NMailErrorAuthenticate, missingCredentialsText());
     request.loginOnly = true;
-    request.ehloName = ehloName();
-    const int seconds = qMax(1, (detail::timeoutMilliseconds() + 999) / 1000);
-    request.timeouts = {seconds, seconds, seconds};
-    request.timeouts.overallMs = 2 * qint64(detail::timeoutMilliseconds());
-    const quint64 generation = detail::cancelGeneration();
-    request.cancelled = [generation] { return detail::cancelGeneration() != generation; };
+    request.timeouts.overallMs = 2 * qint64(d.timeoutMs);
+    connectToWaits(d, &request);
     const SmtpResult result = sendSmtp(request);
-    detail::setLastError(result.error);
     if (encrypted)
         *encrypted = result.encrypted;
-    return result.code;
+    return sent(d, result);
 }
 
 } // namespace maillib

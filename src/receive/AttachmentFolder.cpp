@@ -1,11 +1,11 @@
-#include "receive/AttachmentExtraction.h"
+#include "receive/AttachmentFolder.h"
 
 #include "common/Cp932.h"
 #include "common/PrivateFiles.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
-#include "maillib/NMail.h"
+#include "maillib/MailService.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,10 +96,16 @@ void WorkFileKeeper::keep(const QString &workFile)
 
 ExtractionOutcome ExtractAttachments(MessageTexts &texts)
 {
-    return ExtractAttachments(texts, nullptr);
+    return ExtractAttachments(maillib::MailService::process(), texts, nullptr);
 }
 
 ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper, ExtractionDetails *details)
+{
+    return ExtractAttachments(maillib::MailService::process(), texts, keeper, details);
+}
+
+ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                     ExtractionDetails *details)
 {
     ExtractionDetails ignored;
     ExtractionDetails &out = details ? *details : ignored;
@@ -109,7 +115,7 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
     // A message the layer has just fetched is extracted from the bytes it
     // received; the text through the work file would not be read, and
     // writing it costs more than the extraction itself.
-    const bool fromFetchedBytes = maillib::NMailAttachmentUsesFetchedBytes(texts.header, texts.body);
+    const bool fromFetchedBytes = service.usesFetchedBytes(texts.header, texts.body);
     bool workFileOk = true;
     QString messageText;
     if (!fromFetchedBytes) {
@@ -125,10 +131,7 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
     }
     messageText.append(QChar(0));
 
-    const qint16 result = qint16(maillib::NMailAttachmentFileFirst(&texts.subject, &texts.date, &texts.from,
-                                                                   &texts.header, &texts.body, folder, workFile,
-                                                                   messageText, &out.writtenFiles));
-    maillib::NMailAttachmentFileClose();
+    const maillib::MailResult result = service.extractAttachments(&texts, folder, messageText, &out.writtenFiles);
     if (!fromFetchedBytes) {
         if (keeper && workFileOk)
             keeper->keep(workFile);
@@ -136,18 +139,18 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
     }
     out.workFileFailed = !workFileOk;
 
-    if (result == maillib::NMailErrorSplitIncomplete) {
+    if (result.code() == maillib::NMailErrorSplitIncomplete) {
         common::prompts().inform(QStringLiteral("分割されたメールが全て揃っていません"));
         out.outcome = ExtractionOutcome::SplitIncomplete;
-    } else if (result == maillib::NMailErrorAttachmentOpen) {
-        out.error = maillib::NMailGetMessage();
+    } else if (result.code() == maillib::NMailErrorAttachmentOpen) {
+        out.error = result.message();
         common::prompts().inform(QStringLiteral("添付ファイルをオープンできません"));
         out.outcome = ExtractionOutcome::AttachmentOpen;
     } else if (!workFileOk) {
         // The caller says so once, instead of a box for every such message.
         out.outcome = ExtractionOutcome::WorkFileFailed;
     } else {
-        out.outcome = result == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
+        out.outcome = result.value() == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
     }
     return out.outcome;
 }

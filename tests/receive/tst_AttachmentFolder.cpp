@@ -1,6 +1,6 @@
 // Attachment extraction as the mail check calls it: the work file, the
 // layer's two failures, and the folder left as it was apart from new files.
-#include "receive/AttachmentExtraction.h"
+#include "receive/AttachmentFolder.h"
 #include "receive/LongMail.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramFolder.h"
@@ -23,7 +23,7 @@ QStringList files()
 
 } // namespace
 
-class AttachmentExtractionTest : public QObject
+class AttachmentFolderTest : public QObject
 {
     Q_OBJECT
 
@@ -155,5 +155,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(AttachmentExtractionTest)
-#include "tst_AttachmentExtraction.moc"
+QTEST_GUILESS_MAIN(AttachmentFolderTest)
+#include "tst_AttachmentFolder.moc"
