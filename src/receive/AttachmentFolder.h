@@ -88,6 +88,11 @@ inline constexpr char KeptWorkFileName[] = "KRXRECV.KEEP";
 // process's default one.
 ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
                                      ExtractionDetails *details = nullptr);
+// The same without the boxes, on any thread with its own service; the text
+// of the box an outcome calls for (empty when none) is extractionBox's.
+ExtractionOutcome extractAttachmentsQuietly(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                            ExtractionDetails *details = nullptr);
+[[nodiscard]] QString extractionBox(ExtractionOutcome outcome);
 ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper,
                                      ExtractionDetails *details = nullptr);
 
