@@ -425,13 +425,24 @@ bool MailCheck::commitGroup()
         run.storeFailed = true;
         return false;
     };
+    // The waits for the disk run aside, the window's events going on.
     QString wholeError;
-    if (!syncWholeMessages(whole, &wholeError))
+    bool wholeSynced = false;
+    common::StoreStatus flushed;
+    bool journalSynced = true;
+    run.worker->runAside([&] {
+        wholeSynced = syncWholeMessages(whole, &wholeError);
+        if (!wholeSynced)
+            return;
+        flushed = run.store.flushToDisk();
+        if (flushed && run.journalInUse())
+            journalSynced = run.journal->sync();
+    });
+    if (!wholeSynced)
         return notKept(wholeError, QString());
-    const common::StoreStatus flushed = run.store.flushToDisk();
     if (!flushed)
         return notKept(flushed.message(), QStringLiteral("ディスクに確実に書き込めたか分からないため、"));
-    if (run.journalInUse() && !run.journal->sync())
+    if (!journalSynced)
         run.journalFailed = true;
     // On the disk: the worker marks them deleted, in this order, between its
     // fetches and at the latest before QUIT.

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <thread>
 #include <utility>
 
 namespace receive {
@@ -109,6 +110,18 @@ void MailCheckWorker::waitUntil(const std::function<bool()> &ready)
         if (outer)
             outer->quit();
     }
+}
+
+void MailCheckWorker::runAside(const std::function<void()> &work)
+{
+    std::atomic<bool> done{false};
+    std::thread aside([&] {
+        work();
+        done = true;
+        notifyWindow();
+    });
+    waitUntil([&] { return done.load(); });
+    aside.join();
 }
 
 void MailCheckWorker::run(const std::function<void(maillib::MailService &)> &job)

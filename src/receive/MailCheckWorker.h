@@ -79,6 +79,10 @@ public:
     void waitUntil(const std::function<bool()> &ready);
     // Makes waitUntil ask again (window thread).
     void wake();
+    // Runs work on a thread of its own and waits for it as waitUntil does:
+    // for what would hold the window thread up (waiting for the disk) while
+    // nothing else may go on.
+    void runAside(const std::function<void()> &work);
 
     // Cuts the worker's waiting call short and fetches nothing more (any thread).
     void cancel();
