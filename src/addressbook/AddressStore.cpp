@@ -66,22 +66,6 @@ QList<AddressRecord> AddressStore::readAllAddressRecords()
     return list;
 }
 
-QStringList AddressStore::readAllNames()
-{
-    QStringList names;
-    QByteArray last;
-    m_status = m_file.readHeads(
-        AddressRecord::NameWidth,
-        [&names](const char *bytes) {
-            names.append(common::decodeField(bytes + AddressRecord::NameOffset, AddressRecord::NameWidth,
-                                             AddressRecord::NameWidth));
-        },
-        &last);
-    if (last.size() == AddressRecord::Length)
-        CurrentAddressRecord = AddressRecord::fromBytes(last);
-    return names;
-}
-
 common::StoreStatus AddressStore::DeleteAddressRecord(int n)
 {
     CurrentAddressRecord.live = 0;

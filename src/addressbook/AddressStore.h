@@ -47,11 +47,6 @@ public:
     // in CurrentAddressRecord, as reading every entry in turn would.
     [[nodiscard]] QList<AddressRecord> readAllAddressRecords();
 
-    // The names of every entry in order, with one open of the file; only the
-    // name fields are decoded (the composer's address list). Leaves the last
-    // entry in CurrentAddressRecord, as readAllAddressRecords does.
-    [[nodiscard]] QStringList readAllNames();
-
     // Marks entry n deleted (also in CurrentAddressRecord); CompactStore removes it.
     [[nodiscard]] common::StoreStatus DeleteAddressRecord(int n);
     // Removes every entry marked deleted, keeping the order of the others.

@@ -26,6 +26,8 @@ namespace detail {
 class MailWaits;
 }
 
+class Pop3ReplyParser;
+
 // Limits and TLS settings of a Pop3Session.
 struct Pop3Settings
 {
@@ -65,10 +67,9 @@ enum class Pop3Login {
 //
 // An -ERR to RETR refuses that one message (NMailErrorMessageRefused) and the
 // session goes on. Any other -ERR (to CAPA aside), a dropped connection, a
-// time-out, a stop request (MailService::cancel) or a malformed reply ends the
-// session at once without QUIT, so nothing marked for deletion is committed, and
-// the session never reconnects: message numbers stay those of the login. When the
-// server offers PIPELINING, the next messages are
+// time-out, a stop request (MailService::cancel) or a malformed reply ends the session
+// at once without QUIT, so nothing marked for deletion is committed, and the
+// session never reconnects: message numbers stay those of the login. When the server offers PIPELINING, the next messages are
 // requested while the caller works on the current one and deletions are sent
 // without waiting; their outcome is reported by the next call at the latest.
 class Pop3Session : public QObject
@@ -125,6 +126,26 @@ private:
     struct Command;
     using CommandPtr = std::shared_ptr<Command>;
 
+    // Capabilities and messages (Pop3Session.cpp).
+    bool readCapabilities();
+    bool checkNumber(int number);
+    void prefetchAfter(int number);
+    qint64 bytesAhead() const;
+
+    // Login, count and sizes (Pop3SessionLogin.cpp).
+    bool mayLogin(const QString &user, const QString &password, Pop3Login method);
+    bool sendLogin(const QString &user, const QString &password, Pop3Login method, std::vector<CommandPtr> *logins);
+    CommandPtr sendApop(const QString &user, const QString &password);
+    bool readMailbox(CommandPtr stat, CommandPtr list);
+
+    // The socket and TLS (Pop3SessionTls.cpp).
+    void createSocket();
+    bool startTls();
+    void startHandshake();
+    void onSocketError();
+    void onSslErrors(const QList<QSslError> &errors);
+
+    // Commands out, replies in (Pop3SessionPipeline.cpp).
     CommandPtr send(const QByteArray &line, int kind, int number = 0);
     // Waits until done() holds; until, when given, is the last pending
     // command whose reply must have arrived by then (for the deadline).
@@ -132,19 +153,14 @@ private:
     bool waitFor(const CommandPtr &command);
     qint64 octetsExpected(const Command *until) const;
     bool drain();
-    bool readCapabilities();
-    bool startTls();
-    bool checkNumber(int number);
-    void prefetchAfter(int number);
-    qint64 bytesAhead() const;
-
     void onReadyRead();
-    void onSocketError();
-    void onSslErrors(const QList<QSslError> &errors);
     void onDisconnected();
     void progress();
     void processInput();
+    bool readStatus(Command &command);
+    bool readBody(Command &command);
     bool finishStatus(Command &command, const QByteArray &line);
+    void failRefused(const Command &command, const QByteArray &line);
     void completeFront();
 
     void fail(int code, const QString &text);
@@ -164,7 +180,7 @@ private:
     QByteArray m_greeting;
     QStringList m_capabilities;
 
-    QByteArray m_in;
+    std::unique_ptr<Pop3ReplyParser> m_replies;
     std::deque<CommandPtr> m_pending;
     std::map<int, CommandPtr> m_retrs;
 

@@ -4,7 +4,7 @@
 #include "common/PrivateFiles.h"
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
-#include "viewer/HeaderText.h"
+#include "viewer/ShownMailText.h"
 
 #include <QDir>
 #include <QFile>

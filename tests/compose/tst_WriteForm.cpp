@@ -1,10 +1,12 @@
 // The composer driven by its controls, against a real SMTP server.
 #include "ComposeFixture.h"
 
+#include "addressbook/ui/FriendForm.h"
 #include "common/Random.h"
 #include "compose/Greetings.h"
 #include "compose/ui/AttachmentRow.h"
 #include "compose/ui/WriteForm.h"
+#include "editor/EditorState.h"
 #include "habitat/LitterTick.h"
 #include "maillib/NMail.h"
 #include "receive/MailCheckState.h"
@@ -12,7 +14,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedRandom.h"
 #include "support/SmtpSink.h"
-#include "viewer/EditorState.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -48,6 +50,22 @@ const QString Me = QStringLiteral("me@example.jp");
 QString plain(const QWidget *form, const char *name)
 {
     return child<QPlainTextEdit>(form, name)->toPlainText();
+}
+
+// Entry row of the address list, in the column the list shows.
+QModelIndex entry(const QListView *list, int row)
+{
+    return list->model()->index(row, list->modelColumn());
+}
+
+QString entryText(const QListView *list, int row)
+{
+    return entry(list, row).data().toString();
+}
+
+QRect entryRect(const QListView *list, int row)
+{
+    return list->visualRect(entry(list, row));
 }
 
 QString bodyText(const QJsonObject &parsed)
@@ -168,11 +186,10 @@ private Q_SLOTS:
         QPointer<WriteForm> form = openForm();
         QCOMPARE(form->windowTitle(), QStringLiteral("新規作成"));
         QVERIFY(!habitat::litterTick().isRunning());
-        auto *list = child<QListWidget>(form, "List1");
-        QCOMPARE(list->count(), 2);
+        auto *list = child<QListView>(form, "List1");
+        QCOMPARE(list->model()->rowCount(), 2);
         // Names keep their trailing blanks, all 90 characters.
-        QCOMPARE(list->item(0)->text(), QStringLiteral("山田太郎").leftJustified(90));
-        QCOMPARE(form->recordNumbers(), (QList<int>{1, 2}));
+        QCOMPARE(entryText(list, 0), QStringLiteral("山田太郎").leftJustified(90));
         QCOMPARE(child<QLineEdit>(form, "Text1")->text(), QStringLiteral("2"));
         auto *combo = child<QComboBox>(form, "Combo1");
         QCOMPARE(combo->count(), 8);
@@ -189,6 +206,14 @@ private Q_SLOTS:
         QVERIFY(!child<QRadioButton>(form, "Option2")->isChecked());
         form->close();
         QVERIFY(habitat::litterTick().isRunning());
+    }
+
+    // Every control a user operates has a name a screen reader can say.
+    void everyControlHasAnAccessibleName()
+    {
+        QPointer<WriteForm> form = openForm();
+        const QStringList unnamed = testsupport::unnamedControls(form);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 
     void missingBookIsCreatedEmpty()
@@ -553,8 +578,8 @@ private Q_SLOTS:
     {
         composetest::writeBook({{QStringLiteral("山田太郎"), QStringLiteral("山田太郎<yamada@example.jp>")}});
         QPointer<WriteForm> form = openForm();
-        auto *list = child<QListWidget>(form, "List1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        auto *list = child<QListView>(form, "List1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryRect(list, 0).center());
         type(form, plain(form, "ToText"), QStringLiteral("ご挨拶"), QStringLiteral("本文"));
         child<QPushButton>(form, "Command1")->click();
         const auto got = received(1);
@@ -582,16 +607,31 @@ private Q_SLOTS:
         composetest::writeBook({{QStringLiteral("一郎"), QStringLiteral("one@example.jp")},
                                 {QStringLiteral("次郎"), stored}});
         QPointer<WriteForm> form = openForm();
-        auto *list = child<QListWidget>(form, "List1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        auto *list = child<QListView>(form, "List1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryRect(list, 1).center());
         QCOMPARE(plain(form, "ToText"), expected);
         QVERIFY(m_prompts->informTexts().isEmpty());
+    }
+
+    // A name registered in the book is offered by the next composer that loads.
+    void registeredNameReachesTheComposer()
+    {
+        QPointer<addressbook::FriendForm> book = new addressbook::FriendForm(false);
+        book->show();
+        child<QLineEdit>(book, "Text2")->setText(QStringLiteral("新しい友人"));
+        child<QLineEdit>(book, "Text4")->setText(QStringLiteral("friend@example.jp"));
+        child<QPushButton>(book, "Command3")->click();
+        auto *composer = new WriteForm(false);
+        auto *list = child<QListView>(composer, "List1");
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(entryText(list, 0).trimmed(), QStringLiteral("新しい友人"));
+        QCOMPARE(child<QLineEdit>(composer, "Text1")->text(), QStringLiteral("1"));
     }
 
     void pressWithNothingSelected()
     {
         QPointer<WriteForm> form = openForm();
-        auto *list = child<QListWidget>(form, "List1");
+        auto *list = child<QListView>(form, "List1");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(m_prompts->informTexts(), QStringList{QStringLiteral("データが選択されていません")});
         QCOMPARE(plain(form, "ToText"), QString());
@@ -601,7 +641,7 @@ private Q_SLOTS:
     {
         QPointer<WriteForm> form = openForm();
         auto *to = child<QPlainTextEdit>(form, "ToText");
-        auto *list = child<QListWidget>(form, "List1");
+        auto *list = child<QListView>(form, "List1");
         auto *on = child<QRadioButton>(form, "Option2");
         auto *off = child<QRadioButton>(form, "Option1");
         to->setPlainText(QStringLiteral("typed@example.jp"));

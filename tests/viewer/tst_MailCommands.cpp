@@ -9,7 +9,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/SmtpSink.h"
 #include "support/TempProgramFolder.h"
-#include "viewer/HeaderText.h"
+#include "viewer/ShownMailText.h"
 #include "viewer/ui/TyakuForm.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // down), and a window carrying the editor's menus and tool bar in each role.
 // usage: glimra_editor_screens <output folder>   (run under a virtual X server)
 #include "common/ui/HeaderColouring.h"
-#include "viewer/ui/EditorCommands.h"
+#include "editor/ui/EditorCommands.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "addressbook/ui/FriendForm.h"
 
+#include "addressbook/AddressListModel.h"
 #include "addressbook/BusinessCard.h"
 #include "common/FixedText.h"
 #include "common/Prompts.h"
@@ -7,7 +8,6 @@
 
 #include "common/ui/HeaderColouring.h"
 
-#include <QAbstractTableModel>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QHeaderView>
@@ -18,46 +18,6 @@
 #include <QTreeView>
 
 namespace addressbook {
-
-// The book as the list shows it: the address as the item and the name in
-// the second column, both with their stored trailing blanks.
-class AddressListModel final : public QAbstractTableModel
-{
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void setRecords(QList<AddressRecord> records)
-    {
-        beginResetModel();
-        m_records = std::move(records);
-        endResetModel();
-    }
-
-    int rowCount(const QModelIndex &parent = {}) const override
-    {
-        return parent.isValid() ? 0 : int(m_records.size());
-    }
-    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 2; }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid() || index.row() >= m_records.size()
-            || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
-            return {};
-        const AddressRecord &record = m_records.at(index.row());
-        return index.column() == 0 ? record.address : record.name;
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return {};
-        return section == 0 ? QStringLiteral("Address") : QStringLiteral("Name");
-    }
-
-private:
-    QList<AddressRecord> m_records;
-};
 
 namespace {
 
@@ -129,6 +89,15 @@ FriendForm::~FriendForm() = default;
 
 void FriendForm::createControls()
 {
+    createFields();
+    createList();
+    createHelpAndStatus();
+    connectControls();
+    registerHelpTexts();
+}
+
+void FriendForm::createFields()
+{
     m_addressBox = addBox(this, "Text4", twips(1560, 120, 4400, 330));
     addLabel(this, QStringLiteral("メールアドレス"), twips(120, 150, 1400, 300), m_addressBox);
     m_pasteAddressButton = addButton(this, QStringLiteral("貼付"), "Command1", twips(6060, 105, 1260, 360));
@@ -157,7 +126,10 @@ void FriendForm::createControls()
     // The reload button lies outside the window: only the window's own actions run it.
     m_reloadButton = addButton(this, QStringLiteral("再読込"), "Command2", twips(-3000, -3000, 1000, 400));
     m_reloadButton->setFocusPolicy(Qt::NoFocus);
+}
 
+void FriendForm::createList()
+{
     m_model = new AddressListModel(this);
     m_list = new QTreeView(this);
     m_list->setObjectName(QStringLiteral("MailListView"));
@@ -175,7 +147,10 @@ void FriendForm::createControls()
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setAccessibleName(QStringLiteral("列見出し"));
+}
 
+void FriendForm::createHelpAndStatus()
+{
     m_helpBox = new QPlainTextEdit(this);
     m_helpBox->setObjectName(QStringLiteral("Text5"));
     m_helpBox->setAccessibleName(QStringLiteral("ヘルプ"));
@@ -189,7 +164,10 @@ void FriendForm::createControls()
     m_statusLabel = new QLabel(strip);
     m_statusLabel->setObjectName(QStringLiteral("Label7"));
     m_statusLabel->setGeometry(4, 2, px(FormWidth) - 8, px(360) - 4);
+}
 
+void FriendForm::connectControls()
+{
     connect(m_pasteAddressButton, &QPushButton::clicked, this, &FriendForm::Command1_Click);
     connect(m_pasteNameButton, &QPushButton::clicked, this, &FriendForm::Command5_Click);
     connect(m_cardButton, &QPushButton::clicked, this, &FriendForm::Command38_Click);
@@ -199,7 +177,10 @@ void FriendForm::createControls()
     connect(m_list, &QAbstractItemView::pressed, this, &FriendForm::MailListView_MouseDown);
     // Enter on an entry does what a press does, for use without a mouse.
     connect(m_list, &QAbstractItemView::activated, this, &FriendForm::MailListView_MouseDown);
+}
 
+void FriendForm::registerHelpTexts()
+{
     m_helpTexts = {
         {m_pasteAddressButton, QStringLiteral("コピーして来たメールアドレスを貼り付けます。")},
         {m_registerButton,
@@ -255,17 +236,15 @@ void FriendForm::setAddressText(const QString &text)
 
 void FriendForm::Command2_Click()
 {
-    QList<AddressRecord> records = m_store.readAllAddressRecords();
-    if (const common::StoreStatus &status = m_store.lastStatus(); !status)
+    if (const common::StoreStatus status = m_model->reload(m_store); !status)
         reportStoreFailure(status);
-    m_model->setRecords(std::move(records));
     m_countBox->setText(QString::number(m_model->rowCount()));
 }
 
 int FriendForm::selectedRecord() const
 {
     const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    return rows.isEmpty() ? 0 : m_model->recordNumber(rows.first());
 }
 
 bool FriendForm::showRecord(int n)

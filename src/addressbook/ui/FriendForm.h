@@ -51,6 +51,11 @@ protected:
 
 private:
     void createControls();
+    void createFields();
+    void createList();
+    void createHelpAndStatus();
+    void connectControls();
+    void registerHelpTexts();
     void Form_Load(bool helpDisplay);
     void Form_Unload();
     void MailListView_MouseDown();

@@ -14,13 +14,17 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTextEdit;
 class QToolBar;
+
+namespace addressbook {
+class AddressListModel;
+}
 
 namespace viewer {
 class EditorCommands;
@@ -73,8 +77,6 @@ public:
 
     [[nodiscard]] bool sending() const { return m_sending; }
     [[nodiscard]] bool bulkMode() const;
-    // Entry k of the address list holds record recordNumbers()[k].
-    [[nodiscard]] const QList<int> &recordNumbers() const { return m_recordNumbers; }
     [[nodiscard]] QTextEdit *bodyBox() const { return m_body; }            // rtfEd
     [[nodiscard]] AttachmentRow *attachments() const { return m_attachments; }
     [[nodiscard]] QMenuBar *menuBar() const { return m_menuBar; }
@@ -93,6 +95,8 @@ private:
     void createControls();
     void createButtonFrame();
     void createMailRows();
+    void createAttachmentRows();
+    void createBody();
     void createAddressPane();
     void createEditor();
     void registerHelpTexts();
@@ -122,7 +126,7 @@ private:
     void setBodyText(const QString &text);
 
     addressbook::AddressStore m_store;
-    QList<int> m_recordNumbers;
+    addressbook::AddressListModel *m_addressModel = nullptr;
     QHash<QObject *, QString> m_helpTexts;
     bool m_unloaded = false;
     int m_outerWidthTwips = FullWidthTwips;
@@ -150,7 +154,7 @@ private:
     QTextEdit *m_body = nullptr;             // rtfEd
     QPlainTextEdit *m_helpPane = nullptr;    // Text14
     QLabel *m_statusLabel = nullptr;         // Label7
-    QListWidget *m_addressList = nullptr;    // List1
+    QListView *m_addressList = nullptr;      // List1
     QLineEdit *m_countBox = nullptr;         // Text1
     QRadioButton *m_bulkOffOption = nullptr; // Option1
     QRadioButton *m_bulkOnOption = nullptr;  // Option2

@@ -1,9 +1,9 @@
 #include "viewer/ui/MailCommands.h"
 
 #include "common/Prompts.h"
-#include "viewer/HeaderText.h"
 #include "viewer/MailCommandRules.h"
 #include "viewer/QuickSave.h"
+#include "viewer/ShownMailText.h"
 #include "viewer/ui/TyakuForm.h"
 
 #include <QColor>

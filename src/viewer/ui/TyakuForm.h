@@ -130,6 +130,8 @@ protected:
 private:
     void createControls();
     void createButtons();
+    void createSearchBox();
+    void createMailButtons();
     void createReadingFields();
     void createEditor();
     void Form_Load();
@@ -147,6 +149,7 @@ private:
     void selectMatch(const BodyMatch &match);
     void placeClientArea();
     void showStoreFailure(const QString &message);
+    void clearReadingFields();
 
     TyakuHost m_host;
     BodySearch m_search;

@@ -1,8 +1,8 @@
-#include "viewer/EditorFiles.h"
+#include "editor/EditorFiles.h"
 
 #include "common/Prompts.h"
 #include "common/TextHelpers.h"
-#include "viewer/EditorState.h"
+#include "editor/EditorState.h"
 
 namespace viewer {
 namespace {

@@ -1,4 +1,4 @@
-#include "viewer/HeaderText.h"
+#include "viewer/ShownMailText.h"
 
 namespace viewer {
 

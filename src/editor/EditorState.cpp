@@ -1,4 +1,4 @@
-#include "viewer/EditorState.h"
+#include "editor/EditorState.h"
 
 namespace viewer {
 

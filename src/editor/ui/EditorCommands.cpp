@@ -1,9 +1,9 @@
-#include "viewer/ui/EditorCommands.h"
+#include "editor/ui/EditorCommands.h"
 
 #include "common/Prompts.h"
-#include "viewer/EditorFiles.h"
-#include "viewer/EditorPrint.h"
-#include "viewer/EditorState.h"
+#include "editor/EditorFiles.h"
+#include "editor/EditorPrint.h"
+#include "editor/EditorState.h"
 
 #include <QAction>
 #include <QFont>

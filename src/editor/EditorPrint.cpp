@@ -1,4 +1,4 @@
-#include "viewer/EditorPrint.h"
+#include "editor/EditorPrint.h"
 
 #include "common/Prompts.h"
 

@@ -1,22 +1,17 @@
 // The address book window driven by its controls, with the store's bytes checked.
-#include "ComposeFixture.h"
-
 #include "addressbook/ui/FriendForm.h"
 #include "common/ui/HeaderColouring.h"
-#include "compose/ui/WriteForm.h"
 #include "habitat/LitterTick.h"
+#include "support/AddressBookFixture.h"
 #include "support/ScriptedPrompts.h"
+#include "support/WindowDriving.h"
 
-#include <QAbstractButton>
 #include <QAbstractItemModel>
-#include <QAccessible>
-#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -26,26 +21,26 @@
 #include <memory>
 
 using addressbook::FriendForm;
-using composetest::bookBytes;
-using composetest::bookFile;
-using composetest::child;
-using composetest::Entry;
+using testsupport::bookBytes;
+using testsupport::bookFile;
+using testsupport::control;
+using testsupport::Entry;
 
 namespace {
 
-QString text(const QWidget *form, const char *name)
+QString text(QWidget *form, const char *name)
 {
-    return child<QLineEdit>(form, name)->text();
+    return control<QLineEdit>(form, name)->text();
 }
 
-void setText(const QWidget *form, const char *name, const QString &value)
+void setText(QWidget *form, const char *name, const QString &value)
 {
-    child<QLineEdit>(form, name)->setText(value);
+    control<QLineEdit>(form, name)->setText(value);
 }
 
-void click(const QWidget *form, const char *name)
+void click(QWidget *form, const char *name)
 {
-    child<QPushButton>(form, name)->click();
+    control<QPushButton>(form, name)->click();
 }
 
 void pressRow(FriendForm *form, int row)
@@ -94,14 +89,14 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        composetest::closeAllWindows();
+        testsupport::closeAllWindows();
         m_prompts.reset();
         m_folder.reset();
     }
 
     void loadListsTheBook()
     {
-        composetest::writeBook(three());
+        testsupport::writeBook(three());
         QPointer<FriendForm> form = open();
         QCOMPARE(form->windowTitle(), QStringLiteral("アドレス帳"));
         QVERIFY(!habitat::litterTick().isRunning());
@@ -118,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(list->columnWidth(0), list->width() / 2);
         QCOMPARE(list->columnWidth(1), int(list->width() / 2.38));
         QCOMPARE(text(form, "Text3"), QStringLiteral("3"));
-        QCOMPARE(child<QLabel>(form, "Label7")->text(), QString());
+        QCOMPARE(control<QLabel>(form, "Label7")->text(), QString());
         QVERIFY(common::headerColouringInstalled(list));
         form->close();
         QVERIFY(habitat::litterTick().isRunning());
@@ -127,18 +122,18 @@ private Q_SLOTS:
     void helpBoxPlacement()
     {
         QPointer<FriendForm> on = open(true);
-        auto *help = child<QPlainTextEdit>(on, "Text5");
+        auto *help = control<QPlainTextEdit>(on, "Text5");
         QCOMPARE(help->y(), 3240 / 15);
-        composetest::hover(child<QPushButton>(on, "Command4"));
+        testsupport::hover(control<QPushButton>(on, "Command4"));
         QVERIFY(help->isVisible());
         QCOMPARE(help->toPlainText(), QStringLiteral("不要になったメールアドレスを削除します。"));
-        composetest::hover(on, QPointF(on->width() - 4, 4 + 2100 / 15));
+        testsupport::hover(on, QPointF(on->width() - 4, 4 + 2100 / 15));
         QVERIFY(!help->isVisible());
         on->close();
 
         QPointer<FriendForm> off = open(false);
-        composetest::hover(child<QPushButton>(off, "Command3"));
-        QVERIFY(child<QPlainTextEdit>(off, "Text5")->geometry().bottom() < 0);
+        testsupport::hover(control<QPushButton>(off, "Command3"));
+        QVERIFY(control<QPlainTextEdit>(off, "Text5")->geometry().bottom() < 0);
     }
 
     void registerStoresTheFieldsAsTyped_data()
@@ -153,7 +148,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QString, address);
-        composetest::writeBook(three());
+        testsupport::writeBook(three());
         QPointer<FriendForm> form = open();
         setText(form, "Text2", name);
         setText(form, "Text4", address);
@@ -161,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(bookFile(*m_folder), bookBytes(three() << Entry(name, address)));
         QCOMPARE(text(form, "Text3"), QStringLiteral("4"));
         QCOMPARE(form->addressList()->model()->rowCount(), 4);
-        QCOMPARE(child<QLabel>(form, "Label7")->text(), QStringLiteral("　登録が完了しました。"));
+        QCOMPARE(control<QLabel>(form, "Label7")->text(), QStringLiteral("　登録が完了しました。"));
     }
 
     void businessCard_data()
@@ -198,13 +193,13 @@ private Q_SLOTS:
 
     void pickShowsTheTrimmedEntry()
     {
-        composetest::writeBook({{QStringLiteral(" 一郎 "), QStringLiteral("  ichiro@example.jp  ")},
+        testsupport::writeBook({{QStringLiteral(" 一郎 "), QStringLiteral("  ichiro@example.jp  ")},
                                 {QStringLiteral("次郎"), QStringLiteral("jiro@example.jp")}});
         QPointer<FriendForm> form = open();
         pressRow(form, 0);
         QCOMPARE(text(form, "Text2"), QStringLiteral("一郎"));
         QCOMPARE(text(form, "Text4"), QStringLiteral("ichiro@example.jp"));
-        QCOMPARE(child<QLabel>(form, "Label7")->text(), QStringLiteral("　選択しました。"));
+        QCOMPARE(control<QLabel>(form, "Label7")->text(), QStringLiteral("　選択しました。"));
     }
 
     void deleteAnswered_data()
@@ -221,7 +216,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(bool, yes);
         QFETCH(QList<int>, left);
-        composetest::writeBook(three());
+        testsupport::writeBook(three());
         QPointer<FriendForm> form = open();
         pressRow(form, row);
         setText(form, "Text50", QStringLiteral("名刺"));
@@ -240,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(text(form, "Text2"), QString());
         QCOMPARE(text(form, "Text4"), QString());
         QCOMPARE(text(form, "Text50"), QString());
-        QCOMPARE(child<QLabel>(form, "Label7")->text(), yes ? QStringLiteral("削除が完了しました") : QString());
+        QCOMPARE(control<QLabel>(form, "Label7")->text(), yes ? QStringLiteral("削除が完了しました") : QString());
         QCOMPARE(form->addressList()->model()->index(0, 0).data().toString().trimmed(), expected[0].second);
     }
 
@@ -253,7 +248,7 @@ private Q_SLOTS:
     void deleteNeedsASelection()
     {
         QFETCH(QString, typed);
-        composetest::writeBook(three());
+        testsupport::writeBook(three());
         QPointer<FriendForm> form = open();
         setText(form, "Text4", typed);
         click(form, "Command4");
@@ -274,41 +269,12 @@ private Q_SLOTS:
         QCOMPARE(text(form, "Text4"), QStringLiteral("送信者 <from@example.jp>"));
     }
 
-    // Every control a user operates in either window has a name a screen reader can say.
+    // Every control a user operates has a name a screen reader can say.
     void everyControlHasAnAccessibleName()
     {
         QPointer<FriendForm> book = open();
-        auto *composer = new compose::WriteForm(false);
-        composer->show();
-        QStringList unnamed;
-        for (QWidget *window : {static_cast<QWidget *>(book.data()), static_cast<QWidget *>(composer)}) {
-            for (QWidget *w : window->findChildren<QWidget *>()) {
-                const bool operable = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)
-                    || qobject_cast<QAbstractItemView *>(w) || qobject_cast<QComboBox *>(w)
-                    || qobject_cast<QAbstractScrollArea *>(w);
-                if (!operable || !w->isVisibleTo(window) || w->parentWidget() == nullptr
-                    || qobject_cast<QComboBox *>(w->parentWidget()))
-                    continue;
-                QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
-                if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
-                    unnamed << window->objectName() + u'.' + w->objectName() + u'(' + QString::fromLatin1(w->metaObject()->className()) + u')';
-            }
-        }
+        const QStringList unnamed = testsupport::unnamedControls(book);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
-    }
-
-    // A name registered in the book is offered by the next composer that loads.
-    void registeredNameReachesTheComposer()
-    {
-        QPointer<FriendForm> book = open();
-        setText(book, "Text2", QStringLiteral("新しい友人"));
-        setText(book, "Text4", QStringLiteral("friend@example.jp"));
-        click(book, "Command3");
-        auto *composer = new compose::WriteForm(false);
-        auto *list = child<QListWidget>(composer, "List1");
-        QCOMPARE(list->count(), 1);
-        QCOMPARE(list->item(0)->text().trimmed(), QStringLiteral("新しい友人"));
-        QCOMPARE(composer->findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), QStringLiteral("1"));
     }
 };
 

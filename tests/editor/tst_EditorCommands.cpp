@@ -1,10 +1,10 @@
 #include "common/Cp932.h"
 #include "common/ui/QtPrompts.h"
+#include "editor/EditorFiles.h"
+#include "editor/EditorState.h"
+#include "editor/ui/EditorCommands.h"
 #include "support/ScriptedPrompts.h"
-#include "viewer/EditorFiles.h"
-#include "viewer/EditorState.h"
-#include "viewer/HeaderText.h"
-#include "viewer/ui/EditorCommands.h"
+#include "viewer/ShownMailText.h"
 
 #include <QAction>
 #include <QApplication>
