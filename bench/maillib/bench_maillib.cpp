@@ -5,6 +5,7 @@
 // Every contender runs as its own process on a freshly filled mailbox, and the
 // mailbox is checked empty afterwards. See run.sh.
 
+#include "BenchSupport.h"
 #include "MailboxFiller.h"
 
 #include "maillib/NMail.h"
@@ -22,32 +23,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <random>
 
 namespace {
 
-const QString user = QStringLiteral("alice");
-const QString password = QStringLiteral("alicepw");
+using bench::password;
+using bench::peakRssKb;
+using bench::refill;
+using bench::timeProcess;
+using bench::Timing;
+using bench::user;
 
 QString benchDir()
 {
     return QStringLiteral(GLIMRA_BENCH_DIR);
-}
-
-// The peak resident size of this process's own memory (VmHWM). ru_maxrss is
-// not used: across fork and exec it keeps the parent's peak.
-long peakRssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 double cpuSeconds()
@@ -126,34 +114,6 @@ int runLayerClient(const QStringList &args)
     return 0;
 }
 
-struct Timing
-{
-    double seconds = -1;
-    QString output;
-    QString error;
-};
-
-Timing timeProcess(const QString &program, const QStringList &args, int timeoutMs)
-{
-    QProcess p;
-    QElapsedTimer clock;
-    clock.start();
-    p.start(program, args);
-    const bool finished = p.waitForFinished(timeoutMs);
-    Timing t;
-    t.output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    t.error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
-    if (!finished) {
-        p.kill(); // only the process started here
-        p.waitForFinished(2000);
-        t.error += QStringLiteral(" (time-out)");
-        return t;
-    }
-    if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-        t.seconds = clock.nsecsElapsed() / 1e9;
-    return t;
-}
-
 // A relay process that delays every chunk; stopped by its PID when it goes.
 class SlowRelay
 {
@@ -189,16 +149,6 @@ struct Row
     Timing timing;
 };
 
-bool refill(testsupport::DovecotServer &server, const QList<QByteArray> &messages)
-{
-    server.clear(user);
-    for (const QByteArray &m : messages) {
-        if (!server.deliver(user, m))
-            return false;
-    }
-    return true;
-}
-
 // Runs the three contenders against the same mailbox, reached on port.
 std::optional<QList<Row>> runRound(testsupport::DovecotServer &server, const QList<QByteArray> &messages, quint16 port,
                                    int timeoutMs)
@@ -233,14 +183,7 @@ std::optional<QList<Row>> runRound(testsupport::DovecotServer &server, const QLi
         QDir(maildir.path()).mkpath(QString::fromLatin1(sub));
     if (!refill(server, messages))
         return std::nullopt;
-    const Timing mpop = timeProcess(
-        QStringLiteral("mpop"),
-        {QStringLiteral("--host=127.0.0.1"), QStringLiteral("--port=%1").arg(port), QStringLiteral("--user=") + user,
-         QStringLiteral("--passwordeval=echo ") + password, QStringLiteral("--auth=user"), QStringLiteral("--tls=off"),
-         QStringLiteral("--delivery=maildir,") + maildir.path(), QStringLiteral("--keep=off"),
-         QStringLiteral("--only-new=off"), QStringLiteral("--uidls-file=") + maildir.path() + QStringLiteral("/uidls"),
-         QStringLiteral("--received-header=off"), QStringLiteral("--quiet")},
-        timeoutMs);
+    const Timing mpop = timeProcess(QStringLiteral("mpop"), bench::mpopArguments(port, maildir.path()), timeoutMs);
     const qsizetype delivered = QDir(maildir.path() + QStringLiteral("/new")).entryList(QDir::Files).size();
     if (delivered != messages.size()) {
         std::fprintf(stderr, "mpop delivered %lld of %lld messages\n", static_cast<long long>(delivered),
@@ -294,39 +237,16 @@ std::optional<QList<QList<Row>>> runRounds(testsupport::DovecotServer &server, c
     return all;
 }
 
-// One message with an attachment of attachmentMb megabytes (random bytes,
-// base64 in the message).
-QByteArray bigMessage(int attachmentMb)
-{
-    std::mt19937 rng(48);
-    QByteArray content(qsizetype(attachmentMb) * 1024 * 1024, Qt::Uninitialized);
-    for (char &c : content)
-        c = char(rng());
-    const QByteArray base64 = content.toBase64();
-    QByteArray raw = "From: =?UTF-8?B?5bGx55Sw?= <yamada@example.jp>\r\nTo: alice@example.jp\r\n"
-                     "Subject: =?UTF-8?B?5aSn44GN44Gq5re75LuY?=\r\nDate: Wed, 09 Dec 2026 10:00:00 +0900\r\n"
-                     "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"=_big\"\r\n\r\n"
-                     "--=_big\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n\xE6\xB7\xBB\xE4\xBB\x98\r\n"
-                     "--=_big\r\nContent-Type: application/octet-stream; name=big.bin\r\n"
-                     "Content-Disposition: attachment; filename=big.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n";
-    raw.reserve(raw.size() + base64.size() * 78 / 76 + 64);
-    for (qsizetype i = 0; i < base64.size(); i += 76)
-        raw += base64.mid(i, 76) + "\r\n";
-    return raw + "--=_big--\r\n";
-}
-
 // The layer's peak memory for one message with a large attachment, against
 // twice the message plus 60 MB, and against the same process on a small message.
 int runMemory(int attachmentMb)
 {
     testsupport::DovecotServer server;
-    if (!server.start()) {
-        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(server.error()));
+    if (!bench::startServer(server))
         return 1;
-    }
     const QString self = QCoreApplication::applicationFilePath();
     const QList<QByteArray> small = {"Subject: small\r\n\r\nsmall\r\n"};
-    const QList<QByteArray> big = {bigMessage(attachmentMb)};
+    const QList<QByteArray> big = {bench::bigMessage(attachmentMb)};
     auto peakKb = [&](const QList<QByteArray> &messages, bool layerOnly) -> long {
         QTemporaryDir attachments;
         if (!refill(server, messages))
@@ -373,10 +293,8 @@ int runMemory(int attachmentMb)
 int runBenchmark(int count, int slowCount, int delayMs, int rounds)
 {
     testsupport::DovecotServer server;
-    if (!server.start()) {
-        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(server.error()));
+    if (!bench::startServer(server))
         return 1;
-    }
     const bench::MailboxContents full = bench::makeMailbox({count, 20261209});
     std::printf("mailbox: %d messages, %.1f MB (%d of 20-100 KB, %d with attachments)\n", count,
                 full.totalBytes / 1048576.0, full.large, full.withAttachments);

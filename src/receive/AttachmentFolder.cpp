@@ -104,8 +104,8 @@ ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper
     return ExtractAttachments(maillib::MailService::process(), texts, keeper, details);
 }
 
-ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
-                                     ExtractionDetails *details)
+ExtractionOutcome extractAttachmentsQuietly(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                            ExtractionDetails *details)
 {
     ExtractionDetails ignored;
     ExtractionDetails &out = details ? *details : ignored;
@@ -140,11 +140,9 @@ ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts
     out.workFileFailed = !workFileOk;
 
     if (result.code() == maillib::NMailErrorSplitIncomplete) {
-        common::prompts().inform(QStringLiteral("分割されたメールが全て揃っていません"));
         out.outcome = ExtractionOutcome::SplitIncomplete;
     } else if (result.code() == maillib::NMailErrorAttachmentOpen) {
         out.error = result.message();
-        common::prompts().inform(QStringLiteral("添付ファイルをオープンできません"));
         out.outcome = ExtractionOutcome::AttachmentOpen;
     } else if (!workFileOk) {
         // The caller says so once, instead of a box for every such message.
@@ -153,6 +151,27 @@ ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts
         out.outcome = result.value() == 1 ? ExtractionOutcome::Extracted : ExtractionOutcome::NothingToExtract;
     }
     return out.outcome;
+}
+
+QString extractionBox(ExtractionOutcome outcome)
+{
+    switch (outcome) {
+    case ExtractionOutcome::SplitIncomplete:
+        return QStringLiteral("分割されたメールが全て揃っていません");
+    case ExtractionOutcome::AttachmentOpen:
+        return QStringLiteral("添付ファイルをオープンできません");
+    default:
+        return {};
+    }
+}
+
+ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                     ExtractionDetails *details)
+{
+    const ExtractionOutcome outcome = extractAttachmentsQuietly(service, texts, keeper, details);
+    if (const QString box = extractionBox(outcome); !box.isEmpty())
+        common::prompts().inform(box);
+    return outcome;
 }
 
 } // namespace receive

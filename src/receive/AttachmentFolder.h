@@ -19,8 +19,8 @@ using MessageTexts = maillib::MailTexts;
 enum class ExtractionOutcome {
     Extracted,        // attachments were written into the attachment folder
     NothingToExtract, // the layer found nothing to write
-    AttachmentOpen,   // an attachment file could not be opened (-5); the box was shown
-    SplitIncomplete,  // a piece of a split message (-6); the box was shown
+    AttachmentOpen,   // an attachment file could not be opened (-5); a box says so
+    SplitIncomplete,  // a piece of a split message (-6); a box says so
     WorkFileFailed,   // the work file could not be written or read; the message was still handed over
 };
 
@@ -88,6 +88,11 @@ inline constexpr char KeptWorkFileName[] = "KRXRECV.KEEP";
 // process's default one.
 ExtractionOutcome ExtractAttachments(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
                                      ExtractionDetails *details = nullptr);
+// The same without the boxes, on any thread with its own service; the text
+// of the box an outcome calls for (empty when none) is extractionBox's.
+ExtractionOutcome extractAttachmentsQuietly(maillib::MailService &service, MessageTexts &texts, WorkFileKeeper *keeper,
+                                            ExtractionDetails *details = nullptr);
+[[nodiscard]] QString extractionBox(ExtractionOutcome outcome);
 ExtractionOutcome ExtractAttachments(MessageTexts &texts, WorkFileKeeper *keeper,
                                      ExtractionDetails *details = nullptr);
 

@@ -6,6 +6,7 @@
 #include "receive/AttachmentFolder.h"
 #include "receive/LongMail.h"
 #include "receive/MailCheckState.h"
+#include "receive/MailCheckWorker.h"
 #include "receive/MailStore.h"
 #include "receive/StoreReceived.h"
 #include "receive/UidJournal.h"
@@ -13,6 +14,7 @@
 #include "settings/Credentials.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -28,9 +30,9 @@ struct MailCheck::Run
 {
     MailCheckProgress progress;
     int handle = -1;
+    std::optional<MailCheckWorker> worker;
     qint64 finishedBytes = 0; // listed sizes of the messages done, when the layer cannot count
     QTimer ticker;
-    QElapsedTimer sinceReport; // since the progress display was last updated
     QStringList failures;     // why the check ended early, every reason, for the closing box
     QStringList leftBehind;   // messages kept on the server, one line each
     // Messages stored but not yet surely deleted from the server, by unique ID.
@@ -40,19 +42,17 @@ struct MailCheck::Run
     bool noUidl = false;         // the server offers no unique IDs
     bool journalFailed = false;  // an entry could not be written or waited for
 
-    // The fetch-and-store pass. Messages are appended without waiting for the
-    // disk and flushed in groups; only a flushed message is deleted from the
-    // server, so a crash or a full disk at any moment leaves every unflushed
-    // one there.
+    // The store pass. Messages are appended without waiting for the disk and
+    // flushed in groups; only a flushed message is deleted from the server,
+    // so a crash or a full disk at any moment leaves every unflushed one there.
     MailStore store;
-    std::optional<WorkFileKeeper> workFileKeeper;
-    bool attachmentFolderReady = false;
     QList<int> unflushed;        // stored since the last flush, by message number
     QStringList unsyncedWhole;   // whole messages saved since the last flush
     qint64 groupMark = 0;        // where the group's journal entries begin
     QElapsedTimer sinceFlush;
-    QElapsedTimer sincePump;
     int handled = 0;             // messages stored, recognised or deliberately left behind
+    int inHand = 0;              // the message being stored, 0 between messages
+    int nextNumber = 0;          // the next message to be stored; 0 before the fetch pass
     bool storeFailed = false;
 
     [[nodiscard]] bool journalInUse() const { return !uidls.empty(); }
@@ -81,10 +81,9 @@ namespace {
 // in groups of this many, or sooner when this much time has passed.
 constexpr int FlushEvery = 32;
 constexpr qint64 FlushAfterMs = 500;
-// The progress display is updated at most this often between the ticker's
-// updates; window events are let through at least this often between messages.
-constexpr qint64 ReportEveryMs = 100;
-constexpr qint64 PumpEveryMs = 25;
+// The progress display (and with it the viewer's fields) is updated this
+// often: about once a pass of the scene.
+constexpr int ReportEveryMs = 50;
 
 QString text(const char16_t *literal)
 {
@@ -98,8 +97,8 @@ void showError(const QString &message)
 
 } // namespace
 
-MailCheck::MailCheck(MailCheckWindows &windows, maillib::MailService *service)
-    : m_windows(windows), m_service(service ? *service : maillib::MailService::process())
+MailCheck::MailCheck(MailCheckWindows &windows, maillib::MailService *settingsFrom)
+    : m_windows(windows), m_settingsFrom(settingsFrom ? *settingsFrom : maillib::MailService::process())
 {
 }
 
@@ -109,14 +108,22 @@ void MailCheck::requestStop()
 {
     if (!m_run)
         return;
+    Run &run = *m_run;
     if (!m_stop) {
+        // The message in hand: the one being stored, else the next to come.
         m_stop = true;
+        m_stopAfter = run.inHand > 0 ? run.inHand : run.nextNumber;
+        if (run.worker)
+            run.worker->stopAfter(m_stopAfter);
     } else if (!m_cancelled) {
         m_cancelled = true;
-        m_service.cancel();
+        if (run.worker)
+            run.worker->cancel();
     }
-    m_run->progress.stopping = true;
-    m_windows.showProgress(m_run->progress);
+    run.progress.stopping = true;
+    m_windows.showProgress(run.progress);
+    if (run.worker)
+        run.worker->wake();
 }
 
 bool MailCheck::stopRequested() const
@@ -127,9 +134,8 @@ bool MailCheck::stopRequested() const
 void MailCheck::reportProgress()
 {
     Run &run = *m_run;
-    const qint64 received = run.handle >= 0 ? m_service.pop3ReceivedBytes(run.handle) : -1;
-    run.progress.receivedBytes = received >= 0 ? received : run.finishedBytes;
-    run.sinceReport.restart();
+    const qint64 received = run.worker ? run.worker->receivedBytes() : 0;
+    run.progress.receivedBytes = received > 0 ? received : run.finishedBytes;
     m_windows.showProgress(run.progress);
 }
 
@@ -147,16 +153,18 @@ MailCheckResult MailCheck::ReceiveMail()
 
     m_windows.setLitterTickInterval(0);
     m_windows.checkStarted();
-    m_service.setOption(maillib::NMailOptionUserInput, 1);
-    run.sinceReport.start();
     QObject::connect(&run.ticker, &QTimer::timeout, [this] { reportProgress(); });
-    run.ticker.start(100);
+    run.ticker.start(ReportEveryMs);
     m_windows.showProgress(run.progress);
 
     bool connectionFailed = false;
     const settings::AccountSettings &account = settings::accountSettings();
     if (!account.Pop3Server.isEmpty()) {
-        const maillib::MailResult connected = m_service.pop3Connect(account.Pop3Server);
+        // The session runs on a thread of its own; each step waits here with
+        // the window's events going on.
+        MailCheckWorker &worker = run.worker.emplace(m_settingsFrom);
+        maillib::MailResult connected;
+        worker.run([&](maillib::MailService &service) { connected = service.pop3Connect(account.Pop3Server); });
         m_windows.showHelpText(text(checktext::Checking));
         if (!connected) {
             // Unknown host, refused, timed out or a certificate that does not
@@ -172,8 +180,11 @@ MailCheckResult MailCheck::ReceiveMail()
             if (credentials.userId.isEmpty() || credentials.password.isEmpty()) {
                 m_windows.showCredentialsWindow();
             } else {
-                const maillib::MailResult login = m_service.pop3Authenticate(
-                    handle, credentials.userId, credentials.password, account.UseApop != 0);
+                maillib::MailResult login;
+                worker.run([&](maillib::MailService &service) {
+                    login = service.pop3Authenticate(handle, credentials.userId, credentials.password,
+                                                     account.UseApop != 0);
+                });
                 result.loginResult = int(login.value());
                 run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
                 if (result.loginResult > 0)
@@ -183,8 +194,13 @@ MailCheckResult MailCheck::ReceiveMail()
             }
             // QUIT makes the deletions take effect; every message marked for
             // deletion is already on the disk.
-            const maillib::MailResult closed = m_service.pop3Close(handle);
+            const maillib::MailResult closed = worker.closeSession(handle);
             run.handle = -1;
+            run.fail(worker.deletionFailure());
+            if (run.journalInUse()) {
+                for (int n : worker.deletedNumbers())
+                    run.deletedUids.insert(run.uidls[size_t(n - 1)]);
+            }
             if (!closed && result.stored > 0 && !m_cancelled) {
                 run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
                                         "メールがサーバーにも残っています。%3")
@@ -192,7 +208,7 @@ MailCheckResult MailCheck::ReceiveMail()
                              .arg(result.stored)
                              .arg(run.nextCheckText()));
             }
-            if (closed && !run.uidls.empty()) {
+            if (closed && run.journalInUse()) {
                 // The deletions have taken effect: only entries of messages
                 // still on the server stay in the journal.
                 const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
@@ -203,7 +219,7 @@ MailCheckResult MailCheck::ReceiveMail()
         }
     }
     run.ticker.stop();
-    m_service.setOption(maillib::NMailOptionUserInput, 0);
+    reportProgress();
 
     // One box with every reason, in the order they arose.
     QStringList reasons = run.failures;
@@ -222,6 +238,7 @@ MailCheckResult MailCheck::ReceiveMail()
                              QString::number(result.stored));
     }
     m_windows.checkEnded();
+    run.worker.reset();
     m_run = nullptr;
     setMailCheckRunning(false);
     if (result.stored > 0 && m_windows.autoShowTicked())
@@ -230,178 +247,158 @@ MailCheckResult MailCheck::ReceiveMail()
     return result;
 }
 
+std::vector<bool> MailCheck::listMessages(int count)
+{
+    // Sizes for the progress display, and the unique IDs, which tell a
+    // message stored by a check that died before its deletions took effect;
+    // without them such a message is stored again.
+    Run &run = *m_run;
+    std::vector<qint64> sizes(size_t(count), -1);
+    std::vector<QString> uidls;
+    run.worker->run([&](maillib::MailService &service) {
+        for (int i = 1; i <= count; ++i)
+            sizes[size_t(i - 1)] = service.pop3MailSize(run.handle, i).value();
+        for (int i = 1; i <= count; ++i) {
+            QString uidl;
+            if (service.pop3Uidl(run.handle, i, &uidl).value() <= 0) {
+                uidls.clear();
+                break;
+            }
+            uidls.push_back(uidl);
+        }
+    });
+    for (qint64 size : sizes)
+        run.progress.totalBytes += qMax<qint64>(0, size);
+    run.uidls = std::move(uidls);
+    run.noUidl = run.uidls.empty();
+    std::vector<bool> alreadyStored;
+    if (!run.journalInUse())
+        return alreadyStored;
+    run.journal->load();
+    run.groupMark = run.journal->mark();
+    // Stored by a check whose deletions never took effect, as the record still shows.
+    for (int i = 1; i <= count; ++i) {
+        const JournalEntry *entry = run.journal->find(run.uidls[size_t(i - 1)]);
+        alreadyStored.push_back(
+            entry && entry->size == sizes[size_t(i - 1)]
+            && recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) == entry->recordHash);
+    }
+    return alreadyStored;
+}
+
 void MailCheck::fetchAll(MailCheckResult &result)
 {
     Run &run = *m_run;
+    MailCheckWorker &worker = *run.worker;
     const int count = result.loginResult;
+    // From here on the progress names message 1: a stop stores it first.
     run.progress.messages = count;
-    for (int i = 1; i <= count; ++i) {
-        const maillib::MailResult size = m_service.pop3MailSize(run.handle, i);
-        if (size.value() > 0)
-            run.progress.totalBytes += size.value();
-    }
-    readUniqueIds(count);
+    run.progress.message = 1;
+    run.nextNumber = 1;
+    FetchPlan plan;
+    plan.handle = run.handle;
+    plan.count = count;
+    plan.alreadyStored = listMessages(count);
+    plan.uidls = run.uidls;
     // The attachment folder is the program's own; one that went missing is
     // made again rather than every attachment lost.
-    run.attachmentFolderReady = ensureAttachmentFolder();
-    run.workFileKeeper.emplace();
+    plan.attachmentFolderReady = ensureAttachmentFolder();
     run.sinceFlush.start();
-    run.sincePump.start();
+    worker.startFetching(std::move(plan));
 
-    for (int i = 1; i <= count; ++i) {
-        if (m_stop) {
+    // Messages come over in server order and are stored here, one by one.
+    for (;;) {
+        worker.waitUntil([&] { return worker.handedOrDone(); });
+        std::optional<HandedMail> mail = worker.takeHanded();
+        if (!mail)
+            break;
+        if (m_stop && mail->number > m_stopAfter) {
             result.stopped = true;
+            putBack(*mail, result);
             break;
         }
-        run.progress.message = i;
-        if (run.sinceReport.elapsed() >= ReportEveryMs)
-            reportProgress();
-        const Step step = deleteIfAlreadyStored(i, result);
-        if (step == Step::Next)
-            continue;
-        if (step == Step::End || !fetchAndStoreOne(i, result))
+        run.inHand = mail->number;
+        run.progress.message = mail->number;
+        const bool goOn = storeOne(*mail, result);
+        run.inHand = 0;
+        run.nextNumber = mail->number + 1;
+        run.progress.message = qMin(count, run.nextNumber);
+        if (!goOn)
             break;
-        // The layer's waits turn the event loop too; between them, often
-        // enough for the scene's passes and the progress display.
-        if (run.sincePump.elapsed() >= PumpEveryMs) {
-            m_windows.letEventsThrough();
-            run.sincePump.restart();
-        }
     }
-    // Whatever ended the loop, what was stored is flushed and deleted before QUIT.
+    // What came over but is not stored stays on the server, as it was.
+    for (HandedMail &left : worker.finishFetching())
+        putBack(left, result);
+    if (m_stop)
+        result.stopped = true;
+    // Whatever ended the loop, what was stored is flushed and its deletion
+    // asked for before QUIT.
     commitGroup();
-    reportProgress();
     result.leftOnServer = count - result.stored - result.alreadyStored;
     if (!run.failures.isEmpty() && !run.storeFailed && count > run.handled)
         run.fail(QStringLiteral("まだ保存していない %1 件のメールはサーバーに残してあります。").arg(count - run.handled));
 }
 
-void MailCheck::readUniqueIds(int count)
+void MailCheck::putBack(const HandedMail &mail, MailCheckResult &result)
 {
-    // The unique IDs tell a message stored by a check that died before its
-    // deletions took effect; without them such a message is stored again.
     Run &run = *m_run;
-    if (!run.journal)
+    if (mail.kind == HandedMail::Kind::AlreadyStored) {
+        // Its deletion was asked for already; it was stored before.
+        if (mail.deleted && run.journalInUse())
+            run.deletedUids.insert(run.uidls[size_t(mail.number - 1)]);
+        ++result.alreadyStored;
+        ++run.handled;
         return;
-    for (int i = 1; i <= count; ++i) {
-        QString uidl;
-        if (m_service.pop3Uidl(run.handle, i, &uidl).value() <= 0) {
-            run.uidls.clear();
-            break;
-        }
-        run.uidls.push_back(uidl);
     }
-    run.noUidl = run.uidls.empty();
-    if (run.journalInUse()) {
-        run.journal->load();
-        run.groupMark = run.journal->mark();
+    // The message stays on the server: the files written for it go, and are
+    // written again when it is fetched again.
+    if (mail.kind == HandedMail::Kind::Prepared) {
+        for (const QString &path : mail.writtenFiles + mail.unsyncedWhole)
+            QFile::remove(path);
     }
 }
 
-MailCheck::Step MailCheck::deleteIfAlreadyStored(int number, MailCheckResult &result)
-{
-    // Stored by a check whose deletions never took effect: deleted, not stored again.
-    Run &run = *m_run;
-    if (!run.journalInUse())
-        return Step::Fetch;
-    const QString &uidl = run.uidls[size_t(number - 1)];
-    const JournalEntry *entry = run.journal->find(uidl);
-    if (!entry || entry->size != m_service.pop3MailSize(run.handle, number).value()
-        || recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) != entry->recordHash)
-        return Step::Fetch;
-    const maillib::MailResult deleted = m_service.pop3DeleteMailByUidl(run.handle, number, uidl);
-    if (deleted) {
-        run.deletedUids.insert(uidl);
-    } else if (!deleted.sessionUsable()) {
-        run.fail(deleted.message());
-        return Step::End;
-    }
-    ++result.alreadyStored;
-    ++run.handled;
-    return Step::Next;
-}
-
-MailCheck::Step MailCheck::fetchOne(int number, maillib::MailTexts *texts, qint64 *size, MailCheckResult &result)
-{
-    // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
-    Run &run = *m_run;
-    maillib::MailResult fetched = m_service.pop3MailStatus(run.handle, number, texts);
-    *size = -1;
-    if (fetched) {
-        fetched = m_service.pop3MailSize(run.handle, number);
-        *size = fetched.value();
-    }
-    if (fetched)
-        fetched = m_service.pop3Mail(run.handle, number, texts);
-    if (fetched)
-        return Step::Fetch;
-    const QString why = fetched.message();
-    if (fetched.code() == maillib::NMailErrorCancelled || m_cancelled) {
-        result.stopped = true;
-        return Step::End;
-    }
-    // The server refused this one message, or the layer did: the session
-    // goes on. A session that has failed answers every call with an error.
-    if (fetched.code() == maillib::NMailErrorMessageRefused || fetched.sessionUsable()) {
-        run.leftBehind << QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
-                              .arg(number)
-                              .arg(why);
-        ++run.handled;
-        return Step::Next;
-    }
-    run.fail(why);
-    return Step::End;
-}
-
-bool MailCheck::fetchAndStoreOne(int number, MailCheckResult &result)
+bool MailCheck::storeOne(const HandedMail &mail, MailCheckResult &result)
 {
     Run &run = *m_run;
-    MessageTexts texts;
-    qint64 size = 0;
-    const Step fetched = fetchOne(number, &texts, &size, result);
-    if (fetched != Step::Fetch)
-        return fetched == Step::Next;
-    // The exact bytes the server sent, before anything is rewritten; a
-    // large message's are read back from the layer's temporary file.
-    const maillib::RawMessage raw = m_service.fetchedMessage();
-
-    ExtractionDetails extraction;
-    ExtractAttachments(m_service, texts, &*run.workFileKeeper, &extraction);
-    if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
-        // Its attachments exist nowhere else: the message stays on the server.
-        run.leftBehind << QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
-                                         "このメールはサーバーに残しました。%4")
-                              .arg(number)
-                              .arg(texts.subject, attachmentFolderPath(),
-                                   run.attachmentFolderReady ? extraction.error
-                                                             : QStringLiteral("（添付フォルダを作れません）"));
+    if (!mail.box.isEmpty())
+        common::prompts().inform(mail.box);
+    switch (mail.kind) {
+    case HandedMail::Kind::SessionEnded:
+        if (mail.cancelled || m_cancelled)
+            result.stopped = true;
+        else
+            run.fail(mail.note);
+        return false;
+    case HandedMail::Kind::AlreadyStored:
+        putBack(mail, result);
+        return true;
+    case HandedMail::Kind::LeftBehind:
+        run.leftBehind << mail.note;
         ++run.handled;
         return true;
+    case HandedMail::Kind::Prepared:
+        break;
     }
-    StoredMail stored = prepareReceivedMail(texts, extraction.writtenFiles, raw, &run.unsyncedWhole);
-    if (stored.outcome == StoredMail::Outcome::KeptOnServer) {
-        run.leftBehind << QStringLiteral("%1 件目の%2このメールはサーバーに残しました。").arg(number).arg(stored.reason);
-        ++run.handled;
-        return true;
-    }
+    StoredMail stored = mail.mail;
     m_windows.showMessage(stored.subject, stored.from, stored.date, stored.body);
     appendReceivedMail(run.store, stored);
     if (stored.outcome == StoredMail::Outcome::StoreFailed) {
         run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
                      .arg(stored.reason)
-                     .arg(number));
+                     .arg(mail.number));
         run.storeFailed = true;
         return false;
     }
     if (run.journalInUse()
-        && !run.journal->append({run.uidls[size_t(number - 1)], size, stored.record, stored.recordFingerprint}))
+        && !run.journal->append({run.uidls[size_t(mail.number - 1)], mail.size, stored.record, stored.recordFingerprint}))
         run.journalFailed = true;
     ++result.stored;
     ++run.handled;
     run.progress.stored = result.stored;
-    run.finishedBytes += qMax<qint64>(0, size);
-
-    run.unflushed << number;
+    run.finishedBytes += qMax<qint64>(0, mail.size);
+    run.unflushed << mail.number;
+    run.unsyncedWhole << mail.unsyncedWhole;
     if (run.unflushed.size() >= FlushEvery || run.sinceFlush.elapsed() >= FlushAfterMs)
         return commitGroup();
     return true;
@@ -428,26 +425,28 @@ bool MailCheck::commitGroup()
         run.storeFailed = true;
         return false;
     };
+    // The waits for the disk run aside, the window's events going on.
     QString wholeError;
-    if (!syncWholeMessages(whole, &wholeError))
+    bool wholeSynced = false;
+    common::StoreStatus flushed;
+    bool journalSynced = true;
+    run.worker->runAside([&] {
+        wholeSynced = syncWholeMessages(whole, &wholeError);
+        if (!wholeSynced)
+            return;
+        flushed = run.store.flushToDisk();
+        if (flushed && run.journalInUse())
+            journalSynced = run.journal->sync();
+    });
+    if (!wholeSynced)
         return notKept(wholeError, QString());
-    const common::StoreStatus flushed = run.store.flushToDisk();
     if (!flushed)
         return notKept(flushed.message(), QStringLiteral("ディスクに確実に書き込めたか分からないため、"));
-    if (run.journalInUse() && !run.journal->sync())
+    if (!journalSynced)
         run.journalFailed = true;
-    for (int n : numbers) {
-        // A failed DELE on a live session leaves a stored message on the
-        // server, for the journal to recognise later; a failed session ends the check.
-        const maillib::MailResult deleted = m_service.pop3DeleteMail(run.handle, n);
-        if (deleted) {
-            if (run.journalInUse())
-                run.deletedUids.insert(run.uidls[size_t(n - 1)]);
-        } else if (!deleted.sessionUsable()) {
-            run.fail(deleted.message());
-            return false;
-        }
-    }
+    // On the disk: the worker marks them deleted, in this order, between its
+    // fetches and at the latest before QUIT.
+    run.worker->requestDeletes(numbers);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace maillib {
 class MailService;
@@ -10,6 +11,8 @@ struct MailTexts;
 } // namespace maillib
 
 namespace receive {
+
+struct HandedMail;
 
 // Where a check stands, for the progress display.
 struct MailCheckProgress
@@ -45,10 +48,9 @@ public:
     // loaded hidden when it is not loaded.
     virtual void showMessage(const QString &subject, const QString &from, const QString &date,
                              const QString &body) = 0;
-    // Progress, at least every 200 ms while the check runs.
+    // Progress, about once a pass of the scene while the check runs (the
+    // viewer's fields may follow the latest message from here on).
     virtual void showProgress(const MailCheckProgress &progress) = 0;
-    // Lets waiting window events through (the scene, the progress display, "中止").
-    virtual void letEventsThrough() = 0;
     // The main window's status (Text3) and new-mail count (Text6).
     virtual void showResult(const QString &status, const QString &newCount) = 0;
     // The auto-show box (Check2), and opening the viewer on the whole store.
@@ -71,49 +73,50 @@ struct MailCheckResult
 // server of the account settings, extracts its attachments, stores it and
 // deletes it from the server; a message is deleted only once it is on the
 // disk, and the session's end (which makes the deletions take effect) is
-// reached only after that. Runs on the window thread: the mail layer's waits
-// turn the event loop, and the windows keep the rest of the program from
-// starting another check or a send meanwhile.
+// reached only after that. The session, the decoding, the extraction and
+// preparing each record run on a thread of their own (MailCheckWorker); the
+// window thread shows, stores, flushes and asks for the deletions, in server
+// order, keeps the boxes modal and turns its event loop meanwhile. The
+// windows keep the rest of the program from starting another check or a
+// send while it runs.
 class MailCheck
 {
 public:
-    // service: the mail layer the check works through; the process's default one when null.
-    explicit MailCheck(MailCheckWindows &windows, maillib::MailService *service = nullptr);
+    // settingsFrom: the mail layer whose options (time-out, text size) the
+    // check's own takes; the process's default one when null.
+    explicit MailCheck(MailCheckWindows &windows, maillib::MailService *settingsFrom = nullptr);
     ~MailCheck();
 
     // Runs one whole check.
     MailCheckResult ReceiveMail();
 
-    // Asks the check to end after the message being stored (the "中止" button).
-    // Asked a second time, the layer's wait is cut short at once: nothing is
-    // deleted in this session then; the next check deletes what this one had
-    // already stored without storing it again, where the server gives unique
-    // IDs (UIDL), and fetches it again otherwise.
+    // Asks the check to end after the message being stored, or the one being
+    // fetched between two (the "中止" button). Asked a second time, the
+    // layer's wait is cut short at once: nothing is deleted in this session
+    // then; the next check deletes what this one had already stored without
+    // storing it again, where the server gives unique IDs (UIDL), and fetches
+    // it again otherwise.
     void requestStop();
     [[nodiscard]] bool stopRequested() const;
 
 private:
     struct Run;
-    // What comes of one step with one message.
-    enum class Step {
-        Fetch, // go on with it
-        Next,  // done with it (deleted or left on the server); on to the next
-        End,   // the check ends
-    };
     void fetchAll(MailCheckResult &result);
-    void readUniqueIds(int count);
-    Step deleteIfAlreadyStored(int number, MailCheckResult &result);
-    Step fetchOne(int number, maillib::MailTexts *texts, qint64 *size, MailCheckResult &result);
+    // Sizes and unique IDs; which messages an earlier check already stored.
+    std::vector<bool> listMessages(int count);
     // False when the check ends.
-    bool fetchAndStoreOne(int number, MailCheckResult &result);
-    // Flushes what was stored since the last group and deletes it from the server.
+    bool storeOne(const HandedMail &mail, MailCheckResult &result);
+    // A message handed over that is not stored: it stays on the server.
+    void putBack(const HandedMail &mail, MailCheckResult &result);
+    // Flushes what was stored since the last group and asks for its deletion.
     bool commitGroup();
     void reportProgress();
     MailCheckWindows &m_windows;
-    maillib::MailService &m_service;
+    maillib::MailService &m_settingsFrom;
     Run *m_run = nullptr;
     bool m_stop = false;
     bool m_cancelled = false;
+    int m_stopAfter = 0; // the last message stored once a stop was asked for
 };
 
 // The texts the check shows.

@@ -30,14 +30,34 @@ int MailStore::CountMailRecords()
 common::StoreStatus MailStore::PutMailRecord(int n, const QString &subject, const QString &from,
                                              const QString &date, const QString &body, common::Flush flush)
 {
-    MailRecord &record = CurrentMailRecord;
+    CurrentMailRecord = makeMailRecord(subject, from, date, body);
+    return put(n, CurrentMailRecord.toBytes(), flush);
+}
+
+MailRecord MailStore::makeMailRecord(const QString &subject, const QString &from, const QString &date,
+                                     const QString &body)
+{
+    MailRecord record;
     record.subject = common::fitChars(common::trimBlanks(subject), MailRecord::SubjectWidth);
     record.from = common::fitChars(common::trimBlanks(from), MailRecord::FromWidth);
     record.date = common::fitChars(common::trimBlanks(date), MailRecord::DateWidth);
     record.body = common::fitChars(common::trimBlanks(body), MailRecord::BodyWidth);
     record.lineEnd = QStringLiteral("\r\n");
     record.live = 1;
-    QByteArray bytes = record.toBytes();
+    return record;
+}
+
+common::StoreStatus MailStore::appendPreparedRecord(const MailRecord &record, QByteArray bytes, common::Flush flush)
+{
+    const int count = CountMailRecords();
+    if (!m_status)
+        return m_status;
+    CurrentMailRecord = record;
+    return put(count + 1, std::move(bytes), flush);
+}
+
+common::StoreStatus MailStore::put(int n, QByteArray bytes, common::Flush flush)
+{
     const common::StoreStatus status = m_file.write(n, bytes, flush);
     if (status) {
         m_lastNumber = n;

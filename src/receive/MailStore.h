@@ -41,6 +41,15 @@ public:
                                                        const QString &date, const QString &body,
                                                        common::Flush flush = common::Flush::No);
 
+    // The record PutMailRecord writes for these texts (blanks trimmed, each
+    // cut to its width, live 1), made without touching the store, on any thread.
+    [[nodiscard]] static MailRecord makeMailRecord(const QString &subject, const QString &from, const QString &date,
+                                                   const QString &body);
+    // Appends record, made by makeMailRecord, whose bytes (record.toBytes())
+    // are given, as appendMailRecord would; it becomes CurrentMailRecord.
+    [[nodiscard]] common::StoreStatus appendPreparedRecord(const MailRecord &record, QByteArray bytes,
+                                                           common::Flush flush = common::Flush::No);
+
     // The number and bytes of the record written last by this store object.
     [[nodiscard]] int lastWrittenNumber() const { return m_lastNumber; }
     [[nodiscard]] const QByteArray &lastWrittenBytes() const { return m_lastBytes; }
@@ -82,6 +91,7 @@ public:
 
 private:
     common::StoreStatus done(const common::StoreStatus &status);
+    common::StoreStatus put(int n, QByteArray bytes, common::Flush flush);
 
     common::RecordFile m_file;
     common::StoreStatus m_status;

@@ -24,6 +24,18 @@ QString attachmentNotice(const QStringList &writtenFiles)
     return line;
 }
 
+namespace {
+
+StoredMail withRecord(StoredMail mail)
+{
+    mail.prepared = MailStore::makeMailRecord(mail.subject, mail.from, mail.date, mail.body);
+    mail.preparedBytes = mail.prepared.toBytes();
+    mail.recordFingerprint = recordFingerprint(mail.preparedBytes.left(MailRecord::LiveOffset));
+    return mail;
+}
+
+} // namespace
+
 StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &writtenFiles,
                                const maillib::RawMessage &raw, QStringList *unsyncedWhole)
 {
@@ -35,7 +47,7 @@ StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &wri
     result.body = texts.body + tail;
     const bool tooLong = bodyTooLongForStore(texts.body, tail);
     if (!tooLong && !recordLosesCharacters(texts.subject, texts.from, texts.date, texts.body))
-        return result;
+        return withRecord(std::move(result));
     // The record keeps what it can; the whole message goes beside it.
     const WholeReason reason = tooLong ? WholeReason::TooLong : WholeReason::CharactersLost;
     QString error;
@@ -48,20 +60,18 @@ StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &wri
         return result;
     }
     result.body = cutBodyWithNotice(texts.body, tail, saved, reason);
-    return result;
+    return withRecord(std::move(result));
 }
 
 void appendReceivedMail(MailStore &store, StoredMail &mail)
 {
-    const common::StoreStatus stored =
-        store.appendMailRecord(mail.subject, mail.from, mail.date, mail.body, common::Flush::No);
+    const common::StoreStatus stored = store.appendPreparedRecord(mail.prepared, mail.preparedBytes);
     if (!stored) {
         mail.outcome = StoredMail::Outcome::StoreFailed;
         mail.reason = stored.message();
         return;
     }
     mail.record = store.lastWrittenNumber();
-    mail.recordFingerprint = recordFingerprint(store.lastWrittenBytes().left(MailRecord::LiveOffset));
 }
 
 StoredMail storeReceivedMail(MailStore &store, const MessageTexts &texts, const QStringList &writtenFiles,

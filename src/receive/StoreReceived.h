@@ -2,6 +2,7 @@
 
 #include "maillib/MailService.h"
 #include "receive/AttachmentFolder.h"
+#include "receive/MailRecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,9 @@ struct StoredMail
     QString from;
     QString date;
     QString body;
+    // The record as it will be written and its bytes (CP932), made with the texts.
+    MailRecord prepared;
+    QByteArray preparedBytes;
     // The record written, and the fingerprint of its bytes (see UidJournal).
     int record = 0;
     quint64 recordFingerprint = 0;
@@ -47,8 +51,9 @@ struct StoredMail
                                            const QStringList &writtenFiles, const maillib::RawMessage &raw,
                                            QStringList *unsyncedWhole);
 
-// The first half: the texts as they will be stored, and the whole message
-// beside them where needed; outcome Stored means ready to append.
+// The first half: the texts as they will be stored, the whole message beside
+// them where needed, and the record made of them; outcome Stored means ready
+// to append. Touches neither the store nor the windows, so it may run on any thread.
 [[nodiscard]] StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &writtenFiles,
                                              const maillib::RawMessage &raw, QStringList *unsyncedWhole);
 // The second half: appends the record of a prepared mail (StoreFailed when refused).

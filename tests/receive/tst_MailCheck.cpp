@@ -82,7 +82,6 @@ public:
             onShowMessage(subject);
     }
     void showProgress(const receive::MailCheckProgress &p) override { progress << p; }
-    void letEventsThrough() override {}
     void showResult(const QString &s, const QString &count) override
     {
         status = s;
@@ -491,6 +490,37 @@ private Q_SLOTS:
         QCOMPARE(m_windows.newCount, QStringLiteral("2"));
         QVERIFY(m_windows.progress.last().stopping);
         QVERIFY(m_prompts->shown.isEmpty());
+    }
+
+    // The worker fetches ahead of what is stored: messages it handed over
+    // that a stop leaves unstored stay on the server, in order, and the
+    // attachments written for them go again.
+    void messagesFetchedAheadOfAStopStayOnTheServer_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        QTest::newRow("after the first") << 1;
+        QTest::newRow("after the third") << 3;
+    }
+    void messagesFetchedAheadOfAStopStayOnTheServer()
+    {
+        QFETCH(int, stopAt);
+        QStringList all, files;
+        for (int i = 1; i <= 5; ++i) {
+            all << QStringLiteral("m%1").arg(i);
+            files << QStringLiteral("m%1.bin").arg(i);
+            deliver(attachmentMessage(all.last().toLatin1(), files.last().toLatin1()));
+        }
+        receive::MailCheck check(m_windows);
+        m_windows.onShowMessage = [&](const QString &subject) {
+            if (subject != all.at(stopAt - 1))
+                return;
+            QTest::qWait(300); // the worker hands the rest over meanwhile
+            check.requestStop();
+        };
+        QVERIFY(check.ReceiveMail().stopped);
+        QCOMPARE(storedSubjects(), all.mid(0, stopAt));
+        QCOMPARE(serverSubjects(), all.mid(stopAt));
+        QCOMPARE(QDir(attachmentFolder()).entryList(QDir::Files, QDir::Name), files.mid(0, stopAt));
     }
 
     void refusedMessageStaysOnTheServerAndTheRestComeIn()

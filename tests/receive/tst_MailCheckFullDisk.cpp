@@ -29,7 +29,6 @@ public:
     void showCredentialsWindow() override {}
     void showMessage(const QString &, const QString &, const QString &, const QString &) override {}
     void showProgress(const receive::MailCheckProgress &) override {}
-    void letEventsThrough() override {}
     void showResult(const QString &, const QString &count) override { newCount = count; }
     bool autoShowTicked() const override { return false; }
     void openViewer() override {}

@@ -223,12 +223,6 @@ void MainFormMailCheck::showProgress(const receive::MailCheckProgress &progress)
     m_panel->showProgress(progress);
 }
 
-void MainFormMailCheck::letEventsThrough()
-{
-    putPendingMailIntoViewer();
-    QCoreApplication::processEvents();
-}
-
 void MainFormMailCheck::showResult(const QString &status, const QString &newCount)
 {
     m_form.statusBox()->setText(status);

@@ -73,14 +73,13 @@ public:
     void showCredentialsWindow() override;
     void showMessage(const QString &subject, const QString &from, const QString &date, const QString &body) override;
     void showProgress(const receive::MailCheckProgress &progress) override;
-    void letEventsThrough() override;
     void showResult(const QString &status, const QString &newCount) override;
     [[nodiscard]] bool autoShowTicked() const override;
     void openViewer() override;
 
 private:
-    // The viewer shows the latest mail's fields; during a fast check they are
-    // put into it when the window gets a turn, not once for every mail.
+    // The viewer shows the latest mail's fields; during a check they are put
+    // into it with the progress, at most once a frame, not once for every mail.
     struct ShownMail
     {
         QString subject, from, date, body;
