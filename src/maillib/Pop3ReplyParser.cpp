@@ -102,9 +102,14 @@ std::optional<int> pop3MessageCount(const QByteArray &statStatus)
     return count;
 }
 
-std::optional<std::vector<qint64>> pop3MessageSizes(const QByteArray &listing, int count)
+namespace {
+
+// Reads a scan listing (LIST, UIDL: "number value" per line) of count
+// messages; take(number, words) checks one line's words and keeps its value,
+// false rejecting the line. Every message must be listed exactly once.
+template <typename Take>
+bool readScanListing(const QByteArray &listing, int count, Take &&take)
 {
-    std::vector<qint64> sizes(static_cast<size_t>(qMax(count, 0)), -1);
     int listed = 0;
     for (const QByteArray &line : listing.split('\n')) {
         const QByteArray trimmed = line.trimmed();
@@ -112,15 +117,28 @@ std::optional<std::vector<qint64>> pop3MessageSizes(const QByteArray &listing, i
             continue;
         const QList<QByteArray> words = trimmed.split(' ');
         bool numberOk = false;
-        bool sizeOk = false;
         const int number = words.value(0).toInt(&numberOk);
-        const qint64 size = words.value(1).toLongLong(&sizeOk);
-        if (!numberOk || !sizeOk || number < 1 || number > count || size < 0 || sizes[number - 1] >= 0)
-            return std::nullopt;
-        sizes[number - 1] = size;
+        if (!numberOk || number < 1 || number > count || !take(number, words))
+            return false;
         ++listed;
     }
-    if (listed != count)
+    return listed == count;
+}
+
+} // namespace
+
+std::optional<std::vector<qint64>> pop3MessageSizes(const QByteArray &listing, int count)
+{
+    std::vector<qint64> sizes(static_cast<size_t>(qMax(count, 0)), -1);
+    const bool read = readScanListing(listing, count, [&sizes](int number, const QList<QByteArray> &words) {
+        bool sizeOk = false;
+        const qint64 size = words.value(1).toLongLong(&sizeOk);
+        if (!sizeOk || size < 0 || sizes[size_t(number - 1)] >= 0)
+            return false;
+        sizes[size_t(number - 1)] = size;
+        return true;
+    });
+    if (!read)
         return std::nullopt;
     return sizes;
 }
@@ -144,21 +162,13 @@ bool isUniqueId(const QByteArray &id)
 std::optional<std::vector<QByteArray>> pop3UniqueIds(const QByteArray &listing, int count)
 {
     std::vector<QByteArray> found(static_cast<size_t>(qMax(count, 0)));
-    int listed = 0;
-    for (const QByteArray &line : listing.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.isEmpty())
-            continue;
-        const QList<QByteArray> words = trimmed.split(' ');
-        bool numberOk = false;
-        const int number = words.value(0).toInt(&numberOk);
-        if (!numberOk || number < 1 || number > count || words.size() != 2 || !isUniqueId(words.at(1))
-            || !found[number - 1].isEmpty())
-            return std::nullopt;
-        found[number - 1] = words.at(1);
-        ++listed;
-    }
-    if (listed != count)
+    const bool read = readScanListing(listing, count, [&found](int number, const QList<QByteArray> &words) {
+        if (words.size() != 2 || !isUniqueId(words.at(1)) || !found[size_t(number - 1)].isEmpty())
+            return false;
+        found[size_t(number - 1)] = words.at(1);
+        return true;
+    });
+    if (!read)
         return std::nullopt;
     return found;
 }
