@@ -9,6 +9,8 @@
 #include "compose/ui/BackForm.h"
 #include "compose/ui/WriteForm.h"
 
+#include "../ScreenTool.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -22,48 +24,9 @@
 #include <QTextEdit>
 #include <QTreeView>
 
-namespace {
-
-class PicturePrompts final : public common::UserPrompts
-{
-public:
-    QQueue<QString> files;
-    void inform(const QString &, const QString &, common::PromptIcon) override {}
-    bool askYesNo(const QString &, const QString &, common::PromptIcon) override { return true; }
-    QString chooseOpenFile(const QString &, const QString &) override { return files.isEmpty() ? QString() : files.dequeue(); }
-    QString chooseSaveFile(const QString &, const QString &) override { return {}; }
-    void setClipboardText(const QString &) override {}
-    QString clipboardText() override { return {}; }
-    bool print(const QTextDocument &) override { return false; }
-    void openUrl(const QString &) override {}
-};
-
-void save(QWidget *window, const QString &folder, const char *name)
-{
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents();
-    window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-}
-
-// Shows a window as a user meets it: on the screen and active, so that the
-// focus is drawn where the first key would go.
-void showActive(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    const QDeadlineTimer deadline(3000);
-    while (!window->isActiveWindow() && !deadline.hasExpired())
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
-void hover(QWidget *w)
-{
-    const QPointF at(4, 4);
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
-} // namespace
+using screens::hover;
+using screens::save;
+using screens::showActive;
 
 int main(int argc, char *argv[])
 {
@@ -76,7 +39,7 @@ int main(int argc, char *argv[])
     QDir(programFolder.path()).mkpath(QStringLiteral("★MailData/Adata"));
     common::ProgramFolder::set(programFolder.path());
     QDir::setCurrent(programFolder.path());
-    PicturePrompts prompts;
+    screens::ToolPrompts prompts;
     common::setPrompts(&prompts);
 
     const QList<QPair<QString, QString>> book = {

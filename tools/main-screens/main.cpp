@@ -20,6 +20,8 @@
 #include "viewer/MailListModel.h"
 #include "viewer/ui/TyakuForm.h"
 
+#include "../ScreenTool.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -34,6 +36,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+using screens::save;
+
 namespace {
 
 // Draws whatever is asked for: the throw of waste paper, then nothing.
@@ -44,33 +48,6 @@ public:
     double next() override { return value; }
     void reseed() override {}
 };
-
-class SilentPrompts final : public common::UserPrompts
-{
-public:
-    void inform(const QString &, const QString &, common::PromptIcon) override {}
-    bool askYesNo(const QString &, const QString &, common::PromptIcon) override { return false; }
-    QString chooseOpenFile(const QString &, const QString &) override { return {}; }
-    QString chooseSaveFile(const QString &, const QString &) override { return {}; }
-    void setClipboardText(const QString &text) override { clipboard = text; }
-    QString clipboardText() override { return clipboard; }
-    QString clipboard;
-    bool print(const QTextDocument &) override { return false; }
-    void openUrl(const QString &) override {}
-};
-
-void save(QWidget *window, const QString &folder, const char *name)
-{
-    QApplication::processEvents();
-    window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-}
-
-void hover(QWidget *w)
-{
-    const QPointF at(2, 2);
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
 
 // Ten received mails of an ordinary week.
 void storeTenMails()
@@ -131,7 +108,8 @@ int main(int argc, char *argv[])
                     programFolder.path() + QStringLiteral("/★MailData/Adata/") + QLatin1String(name));
     common::ProgramFolder::set(programFolder.path());
     QDir::setCurrent(programFolder.path());
-    SilentPrompts prompts;
+    screens::ToolPrompts prompts;
+    prompts.answer = false;
     common::setPrompts(&prompts);
     FixedRandom random;
     common::setRandom(&random);
@@ -175,17 +153,17 @@ int main(int argc, char *argv[])
     viewerForm->close();
 
     form.findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
-    hover(form.findChild<QWidget *>(QStringLiteral("Text6")));
+    screens::hover(form.findChild<QWidget *>(QStringLiteral("Text6")), QPointF(2, 2));
     save(&form, out, "main-help.png");
     // The viewer loaded with the help display ticked explains its buttons.
     // The pointer is kept off the windows, whose panes would hide the help.
     QCursor::setPos(1020, 760);
     form.Command6_Click();
     viewer::TyakuForm *helped = form.windows().loadedTyakuForm();
-    hover(helped->deleteOneButton());
+    screens::hover(helped->deleteOneButton(), QPointF(2, 2));
     save(helped, out, "viewer-help.png");
     helped->close();
-    hover(form.sceneCanvas());
+    screens::hover(form.sceneCanvas(), QPointF(2, 2));
 
     random.value = 4.5 / 200;
     form.litterGame().Timer3_Timer();
@@ -194,7 +172,7 @@ int main(int argc, char *argv[])
         form.litterGame().Timer4_Timer();
     habitat.runPass();
     form.sceneCanvas()->showFrame(habitat.frame());
-    hover(form.findChild<QWidget *>(QStringLiteral("Label2")));
+    screens::hover(form.findChild<QWidget *>(QStringLiteral("Label2")), QPointF(2, 2));
     save(&form, out, "main-litter.png");
 
     form.findChild<QPushButton *>(QStringLiteral("Command1"))->click();

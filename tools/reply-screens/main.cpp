@@ -10,6 +10,8 @@
 #include "receive/MailStore.h"
 #include "viewer/ui/TyakuForm.h"
 
+#include "../ScreenTool.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -20,36 +22,10 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+using screens::hover;
+using screens::save;
+
 namespace {
-
-class ScriptedFiles final : public common::UserPrompts
-{
-public:
-    QQueue<QString> files;
-    QString clipboard;
-    void inform(const QString &, const QString &, common::PromptIcon) override {}
-    bool askYesNo(const QString &, const QString &, common::PromptIcon) override { return true; }
-    QString chooseOpenFile(const QString &, const QString &) override { return files.isEmpty() ? QString() : files.dequeue(); }
-    QString chooseSaveFile(const QString &, const QString &) override { return {}; }
-    void setClipboardText(const QString &text) override { clipboard = text; }
-    QString clipboardText() override { return clipboard; }
-    bool print(const QTextDocument &) override { return false; }
-    void openUrl(const QString &) override {}
-};
-
-void save(QWidget *window, const QString &folder, const char *name)
-{
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents();
-    window->grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-}
-
-void hover(QWidget *w)
-{
-    const QPointF at(4, 4);
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
 
 void clickRow(QTreeView *list, int row)
 {
@@ -77,7 +53,7 @@ int main(int argc, char *argv[])
     root.mkpath(QStringLiteral("■TextQuickSave"));
     root.mkpath(QStringLiteral("添付フォルダ"));
     common::ProgramFolder::set(programFolder.path());
-    ScriptedFiles prompts;
+    screens::ToolPrompts prompts;
     common::setPrompts(&prompts);
 
     receive::MailStore store;
