@@ -158,73 +158,108 @@ MailCheckResult MailCheck::ReceiveMail()
     m_windows.showProgress(run.progress);
 
     bool connectionFailed = false;
-    const settings::AccountSettings &account = settings::accountSettings();
-    if (!account.Pop3Server.isEmpty()) {
-        // The session runs on a thread of its own; each step waits here with
-        // the window's events going on.
-        MailCheckWorker &worker = run.worker.emplace(m_settingsFrom);
-        maillib::MailResult connected;
-        worker.run([&](maillib::MailService &service) { connected = service.pop3Connect(account.Pop3Server); });
-        m_windows.showHelpText(text(checktext::Checking));
-        if (!connected) {
-            // Unknown host, refused, timed out or a certificate that does not
-            // verify: said plainly, never passed off as an empty mailbox.
-            connectionFailed = true;
-            showError(connected.message());
-        } else {
-            const int handle = int(connected.value());
-            result.connected = true;
-            run.handle = handle;
-            const settings::Credentials credentials = settings::LoadCredentials();
-            m_windows.showCredentialsUsed(credentials.userId, credentials.password);
-            if (credentials.userId.isEmpty() || credentials.password.isEmpty()) {
-                m_windows.showCredentialsWindow();
-            } else {
-                maillib::MailResult login;
-                worker.run([&](maillib::MailService &service) {
-                    login = service.pop3Authenticate(handle, credentials.userId, credentials.password,
-                                                     account.UseApop != 0);
-                });
-                result.loginResult = int(login.value());
-                run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
-                if (result.loginResult > 0)
-                    fetchAll(result);
-                else if (!login)
-                    showError(login.message());
-            }
-            // QUIT makes the deletions take effect; every message marked for
-            // deletion is already on the disk.
-            const maillib::MailResult closed = worker.closeSession(handle);
-            run.handle = -1;
-            run.fail(worker.deletionFailure());
-            if (run.journalInUse()) {
-                for (int n : worker.deletedNumbers())
-                    run.deletedUids.insert(run.uidls[size_t(n - 1)]);
-            }
-            if (!closed && result.stored > 0 && !m_cancelled) {
-                run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
-                                        "メールがサーバーにも残っています。%3")
-                             .arg(closed.message())
-                             .arg(result.stored)
-                             .arg(run.nextCheckText()));
-            }
-            if (closed && run.journalInUse()) {
-                // The deletions have taken effect: only entries of messages
-                // still on the server stay in the journal.
-                const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
-                run.journal->rewrite([&run, &listed](const JournalEntry &entry) {
-                    return listed.contains(entry.uidl) && !run.deletedUids.contains(entry.uidl);
-                });
-            }
-        }
-    }
+    if (!settings::accountSettings().Pop3Server.isEmpty())
+        connectionFailed = !runSession(result);
     run.ticker.stop();
     reportProgress();
+    report(result, connectionFailed);
 
+    m_windows.checkEnded();
+    run.worker.reset();
+    m_run = nullptr;
+    setMailCheckRunning(false);
+    if (result.stored > 0 && m_windows.autoShowTicked())
+        m_windows.openViewer();
+    m_windows.setLitterTickInterval(1000);
+    return result;
+}
+
+bool MailCheck::cutShort(const maillib::MailResult &failed, MailCheckResult &result) const
+{
+    // "今すぐ中止" while connecting or logging in: a stop, not a failure.
+    if (!m_cancelled || failed.code() != maillib::NMailErrorCancelled)
+        return false;
+    result.stopped = true;
+    return true;
+}
+
+bool MailCheck::runSession(MailCheckResult &result)
+{
+    // The session runs on a thread of its own; each step waits here with the
+    // window's events going on.
+    Run &run = *m_run;
+    const settings::AccountSettings &account = settings::accountSettings();
+    MailCheckWorker &worker = run.worker.emplace(m_settingsFrom);
+    maillib::MailResult connected;
+    worker.run([&](maillib::MailService &service) { connected = service.pop3Connect(account.Pop3Server); });
+    m_windows.showHelpText(text(checktext::Checking));
+    if (!connected) {
+        // Unknown host, refused, timed out or a certificate that does not
+        // verify: said plainly, never passed off as an empty mailbox.
+        if (cutShort(connected, result))
+            return true;
+        showError(connected.message());
+        return false;
+    }
+    result.connected = true;
+    run.handle = int(connected.value());
+    const settings::Credentials credentials = settings::LoadCredentials();
+    m_windows.showCredentialsUsed(credentials.userId, credentials.password);
+    if (credentials.userId.isEmpty() || credentials.password.isEmpty()) {
+        m_windows.showCredentialsWindow();
+    } else {
+        maillib::MailResult login;
+        worker.run([&](maillib::MailService &service) {
+            login = service.pop3Authenticate(run.handle, credentials.userId, credentials.password,
+                                             account.UseApop != 0);
+        });
+        result.loginResult = int(login.value());
+        run.journal = std::make_unique<UidJournal>(account.Pop3Server + u'\n' + credentials.userId);
+        if (result.loginResult > 0)
+            fetchAll(result);
+        else if (!login && !cutShort(login, result))
+            showError(login.message());
+    }
+    closeSession(result);
+    return true;
+}
+
+void MailCheck::closeSession(const MailCheckResult &result)
+{
+    // QUIT makes the deletions take effect; every message marked for
+    // deletion is already on the disk.
+    Run &run = *m_run;
+    MailCheckWorker &worker = *run.worker;
+    const maillib::MailResult closed = worker.closeSession(std::exchange(run.handle, -1));
+    if (!m_cancelled)
+        run.fail(worker.deletionFailure());
+    if (run.journalInUse()) {
+        for (int n : worker.deletedNumbers())
+            run.deletedUids.insert(run.uidls[size_t(n - 1)]);
+    }
+    if (!closed && result.stored > 0 && !m_cancelled) {
+        run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
+                                "メールがサーバーにも残っています。%3")
+                     .arg(closed.message())
+                     .arg(result.stored)
+                     .arg(run.nextCheckText()));
+    }
+    if (closed && run.journalInUse()) {
+        // The deletions have taken effect: only entries of messages still on
+        // the server stay in the journal.
+        const QSet<QString> listed(run.uidls.begin(), run.uidls.end());
+        run.journal->rewrite([&run, &listed](const JournalEntry &entry) {
+            return listed.contains(entry.uidl) && !run.deletedUids.contains(entry.uidl);
+        });
+    }
+}
+
+void MailCheck::report(const MailCheckResult &result, bool connectionFailed)
+{
     // One box with every reason, in the order they arose.
-    QStringList reasons = run.failures;
-    if (!run.leftBehind.isEmpty())
-        reasons << run.leftBehind.join(QStringLiteral("\r\n"));
+    QStringList reasons = m_run->failures;
+    if (!m_run->leftBehind.isEmpty())
+        reasons << m_run->leftBehind.join(QStringLiteral("\r\n"));
     if (!reasons.isEmpty())
         showError(reasons.join(QStringLiteral("\r\n\r\n")));
 
@@ -237,14 +272,6 @@ MailCheckResult MailCheck::ReceiveMail()
         m_windows.showResult(text(result.stored > 0 ? checktext::NewMail : checktext::NoNewMail),
                              QString::number(result.stored));
     }
-    m_windows.checkEnded();
-    run.worker.reset();
-    m_run = nullptr;
-    setMailCheckRunning(false);
-    if (result.stored > 0 && m_windows.autoShowTicked())
-        m_windows.openViewer();
-    m_windows.setLitterTickInterval(1000);
-    return result;
 }
 
 std::vector<bool> MailCheck::listMessages(int count)

@@ -6,6 +6,7 @@
 #include <vector>
 
 namespace maillib {
+class MailResult;
 class MailService;
 struct MailTexts;
 } // namespace maillib
@@ -101,6 +102,14 @@ public:
 
 private:
     struct Run;
+    // Connects, logs in, fetches and ends the session; false when no
+    // connection was made.
+    bool runSession(MailCheckResult &result);
+    // True (the check stopped) when failed is the layer's wait cut short by a second stop.
+    bool cutShort(const maillib::MailResult &failed, MailCheckResult &result) const;
+    void closeSession(const MailCheckResult &result);
+    // The closing box with every reason, and the main window's status and count.
+    void report(const MailCheckResult &result, bool connectionFailed);
     void fetchAll(MailCheckResult &result);
     // Sizes and unique IDs; which messages an earlier check already stored.
     std::vector<bool> listMessages(int count);

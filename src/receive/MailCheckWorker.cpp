@@ -304,25 +304,18 @@ HandedMail MailCheckWorker::fetchOne(maillib::MailService &service, const FetchP
 {
     HandedMail mail;
     mail.number = number;
-    auto ended = [&](const maillib::MailResult &failure) {
-        mail.kind = HandedMail::Kind::SessionEnded;
-        mail.cancelled = failure.code() == maillib::NMailErrorCancelled || m_cancelled;
-        mail.note = failure.message();
-        return mail;
-    };
     if (!plan.alreadyStored.empty() && plan.alreadyStored[size_t(number - 1)]) {
         // Stored by a check whose deletions never took effect: deleted, not stored again.
         const maillib::MailResult marked =
             service.pop3DeleteMailByUidl(plan.handle, number, plan.uidls[size_t(number - 1)]);
         if (!marked && !marked.sessionUsable())
-            return ended(marked);
+            return sessionEnded(std::move(mail), marked);
         mail.kind = HandedMail::Kind::AlreadyStored;
         mail.deleted = marked.ok();
         return mail;
     }
 
     // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
-    MessageTexts texts;
     maillib::MailTexts fetched;
     maillib::MailResult result = service.pop3MailStatus(plan.handle, number, &fetched);
     if (result) {
@@ -331,19 +324,34 @@ HandedMail MailCheckWorker::fetchOne(maillib::MailService &service, const FetchP
     }
     if (result)
         result = service.pop3Mail(plan.handle, number, &fetched);
-    if (!result) {
-        // The server refused this one message, or the layer did: the session goes on.
-        if (result.code() != maillib::NMailErrorCancelled && !m_cancelled
-            && (result.code() == maillib::NMailErrorMessageRefused || result.sessionUsable())) {
-            mail.kind = HandedMail::Kind::LeftBehind;
-            mail.note = QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
-                            .arg(number)
-                            .arg(result.message());
-            return mail;
-        }
-        return ended(result);
+    if (result) {
+        prepare(service, plan, fetched, mail);
+        return mail;
     }
-    texts = {fetched.subject, fetched.date, fetched.from, fetched.header, fetched.body};
+    // The server refused this one message, or the layer did: the session goes on.
+    if (result.code() != maillib::NMailErrorCancelled && !m_cancelled
+        && (result.code() == maillib::NMailErrorMessageRefused || result.sessionUsable())) {
+        mail.kind = HandedMail::Kind::LeftBehind;
+        mail.note = QStringLiteral("%1 件目のメールを受信できなかったため、サーバーに残しました。%2")
+                        .arg(number)
+                        .arg(result.message());
+        return mail;
+    }
+    return sessionEnded(std::move(mail), result);
+}
+
+HandedMail MailCheckWorker::sessionEnded(HandedMail mail, const maillib::MailResult &failure) const
+{
+    mail.kind = HandedMail::Kind::SessionEnded;
+    mail.cancelled = failure.code() == maillib::NMailErrorCancelled || m_cancelled;
+    mail.note = failure.message();
+    return mail;
+}
+
+void MailCheckWorker::prepare(maillib::MailService &service, const FetchPlan &plan, const maillib::MailTexts &fetched,
+                              HandedMail &mail)
+{
+    MessageTexts texts{fetched.subject, fetched.date, fetched.from, fetched.header, fetched.body};
     // The exact bytes the server sent, before anything is rewritten.
     const maillib::RawMessage raw = service.fetchedMessage();
 
@@ -356,18 +364,17 @@ HandedMail MailCheckWorker::fetchOne(maillib::MailService &service, const FetchP
         mail.kind = HandedMail::Kind::LeftBehind;
         mail.note = QStringLiteral("%1 件目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めないため、"
                                    "このメールはサーバーに残しました。%4")
-                        .arg(number)
+                        .arg(mail.number)
                         .arg(texts.subject, attachmentFolderPath(),
                              plan.attachmentFolderReady ? extraction.error
                                                         : QStringLiteral("（添付フォルダを作れません）"));
-        return mail;
+        return;
     }
     mail.mail = prepareReceivedMail(texts, extraction.writtenFiles, raw, &mail.unsyncedWhole);
     if (mail.mail.outcome == StoredMail::Outcome::KeptOnServer) {
         mail.kind = HandedMail::Kind::LeftBehind;
-        mail.note = QStringLiteral("%1 件目の%2このメールはサーバーに残しました。").arg(number).arg(mail.mail.reason);
+        mail.note = QStringLiteral("%1 件目の%2このメールはサーバーに残しました。").arg(mail.number).arg(mail.mail.reason);
     }
-    return mail;
 }
 
 } // namespace receive

@@ -117,6 +117,10 @@ private:
     void notifyWindow();
     void fetchAll(maillib::MailService &service, const FetchPlan &plan);
     HandedMail fetchOne(maillib::MailService &service, const FetchPlan &plan, int number);
+    // Extracts the attachments of the message just fetched and prepares its record.
+    void prepare(maillib::MailService &service, const FetchPlan &plan, const maillib::MailTexts &fetched,
+                 HandedMail &mail);
+    [[nodiscard]] HandedMail sessionEnded(HandedMail mail, const maillib::MailResult &failure) const;
     // Waits until the window thread has room for one more, marking deletions
     // meanwhile; false when the pass is to end before number.
     bool waitForRoom(maillib::MailService &service, int handle, int number);

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -229,14 +230,27 @@ private Q_SLOTS:
         QCOMPARE(serverSubjects(), QStringList{"kept"});
     }
 
+    // Ended early by "中止" or by closing the main window: the program ends
+    // only once the check has, and the next check starts from an empty bar.
+    void stopPressedPartWayKeepsTheRestOnTheServer_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::newRow("中止") << false;
+        QTest::newRow("closing the window") << true;
+    }
     void stopPressedPartWayKeepsTheRestOnTheServer()
     {
+        QFETCH(bool, byClosing);
         // Enough messages that the check outlasts a few turns of the event loop.
         QList<QByteArray> subjects;
         for (int i = 1; i <= 200; ++i)
             subjects << "m" + QByteArray::number(i);
         deliver(subjects);
         Program program(m_server.address(), "alice", "alicepw");
+        int ended = 0;
+        app::MainFormServices services;
+        services.endProcess = [&] { ended += receive::mailCheckRunning() ? 100 : 1; };
+        program.form->setServices(services);
         app::CheckProgressPanel *panel = program.form->mailCheck().panel();
         // While the check waits on the server, the window turns its event
         // loop: press "中止" as soon as the first message is in hand, and
@@ -254,7 +268,10 @@ private Q_SLOTS:
             QTest::mouseClick(program.form->findChild<QToolButton *>(QStringLiteral("Set")), Qt::LeftButton);
             QTest::mouseClick(program.form->findChild<QToolButton *>(QStringLiteral("Jyushin")), Qt::LeftButton);
             secondCheckTried = true;
-            QTest::mouseClick(panel->stopButton(), Qt::LeftButton);
+            if (byClosing)
+                program.form->close();
+            else
+                QTest::mouseClick(panel->stopButton(), Qt::LeftButton);
         });
         presser.start(0);
         program.clickJyushin();
@@ -274,6 +291,19 @@ private Q_SLOTS:
         QCOMPARE(stored + left, all);
         QCOMPARE(program.newCount(), QString::number(stored.size()));
         QVERIFY(program.prompts.shown.isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(ended, byClosing ? 1 : 0);
+
+        auto *bar = panel->findChild<QProgressBar *>();
+        int barAtStart = -1;
+        connect(&presser, &QTimer::timeout, [&] {
+            if (barAtStart < 0 && receive::mailCheckRunning())
+                barAtStart = bar->value();
+        });
+        presser.start(0);
+        program.clickJyushin();
+        QCOMPARE(barAtStart, 0);
+        QCOMPARE(program.storedSubjects(), all);
     }
 
     void failedConnectionIsShownUnderError()

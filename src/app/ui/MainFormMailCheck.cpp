@@ -22,6 +22,11 @@
 namespace app {
 namespace {
 
+QString stopTip()
+{
+    return QStringLiteral("受信中のメールを保存してから、受信を終えます。");
+}
+
 QString megabytes(qint64 bytes)
 {
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
@@ -72,7 +77,7 @@ CheckProgressPanel::CheckProgressPanel(QWidget *parent) : QFrame(parent)
     m_stopButton = new QPushButton(QStringLiteral("中止"), this);
     m_stopButton->setObjectName(QStringLiteral("StopCheckCommand"));
     m_stopButton->setAccessibleName(QStringLiteral("受信の中止"));
-    m_stopButton->setToolTip(QStringLiteral("受信中のメールを保存してから、受信を終えます。"));
+    m_stopButton->setToolTip(stopTip());
     connect(m_stopButton, &QPushButton::clicked, this, &CheckProgressPanel::stopRequested);
 
     auto *rows = new QVBoxLayout(this);
@@ -95,7 +100,9 @@ void CheckProgressPanel::showProgress(const receive::MailCheckProgress &progress
 {
     QString text;
     if (progress.messages == 0) {
+        // A new check starts from an empty bar, whatever the last one reached.
         text = QStringLiteral("サーバーに接続しています…");
+        m_progressBar->setValue(0);
     } else {
         const qint64 received = qMin(progress.receivedBytes, progress.totalBytes);
         text = QStringLiteral("受信中　%1 / %2 件　%3 / %4 MB")
@@ -114,11 +121,14 @@ void CheckProgressPanel::showProgress(const receive::MailCheckProgress &progress
                                                 "残り、次の受信でもう一度保存されます。"));
     } else {
         m_stopButton->setText(QStringLiteral("中止"));
+        m_stopButton->setToolTip(stopTip());
     }
     m_progressText->setText(text);
 }
 
-CheckModality::CheckModality(QWidget *allowed, QObject *parent) : QObject(parent), m_allowed(allowed)
+CheckModality::CheckModality(QWidget *allowed, QWidget *mainWindow, std::function<void()> mainWindowClosed,
+                             QObject *parent)
+    : QObject(parent), m_allowed(allowed), m_mainWindow(mainWindow), m_mainWindowClosed(std::move(mainWindowClosed))
 {
     qApp->installEventFilter(this);
 }
@@ -139,6 +149,8 @@ bool CheckModality::eventFilter(QObject *watched, QEvent *event)
         if (widget == QApplication::activeModalWidget())
             return false;
         event->ignore();
+        if (widget == m_mainWindow && m_mainWindowClosed)
+            m_mainWindowClosed();
         return true;
     }
     if (!isUserInput(event->type()))
@@ -161,7 +173,20 @@ void MainFormMailCheck::ReceiveMail()
 {
     if (receive::mailCheckRunning())
         return;
+    m_closeAfterCheck = false;
     m_check.ReceiveMail();
+    // Closed during the check: the window closes now that the check has
+    // ended, from the event loop rather than from inside the click.
+    if (m_closeAfterCheck)
+        QMetaObject::invokeMethod(&m_form, &QWidget::close, Qt::QueuedConnection);
+}
+
+void MainFormMailCheck::closeAskedDuringCheck()
+{
+    // As "中止": the check ends after the message in hand (a second close cuts
+    // it short), and then the program ends, with nothing lost on the way.
+    m_closeAfterCheck = true;
+    m_check.requestStop();
 }
 
 void MainFormMailCheck::checkStarted()
@@ -169,7 +194,7 @@ void MainFormMailCheck::checkStarted()
     m_panel->showProgress({});
     m_panel->show();
     m_panel->raise();
-    m_modality = new CheckModality(m_panel, this);
+    m_modality = new CheckModality(m_panel, &m_form, [this] { closeAskedDuringCheck(); }, this);
 }
 
 void MainFormMailCheck::checkEnded()

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -37,12 +38,14 @@ private:
 };
 
 // Keeps the user from starting anything while a check runs: input reaches only
-// the progress panel and message boxes, and no window can be closed.
+// the progress panel and message boxes, and no window closes; closing the main
+// window is passed on to mainWindowClosed instead.
 class CheckModality final : public QObject
 {
     Q_OBJECT
 public:
-    explicit CheckModality(QWidget *allowed, QObject *parent = nullptr);
+    CheckModality(QWidget *allowed, QWidget *mainWindow, std::function<void()> mainWindowClosed,
+                  QObject *parent = nullptr);
     ~CheckModality() override;
 
 protected:
@@ -50,6 +53,8 @@ protected:
 
 private:
     QWidget *m_allowed;
+    QWidget *m_mainWindow;
+    std::function<void()> m_mainWindowClosed;
 };
 
 // The mail check run from the main window: the check's logic with the main
@@ -85,12 +90,14 @@ private:
         QString subject, from, date, body;
     };
     void putPendingMailIntoViewer();
+    void closeAskedDuringCheck();
 
     MainForm &m_form;
     receive::MailCheck m_check;
     std::optional<ShownMail> m_pendingMail;
     CheckProgressPanel *m_panel;
     CheckModality *m_modality = nullptr;
+    bool m_closeAfterCheck = false; // the main window was closed during the check
 };
 
 } // namespace app
