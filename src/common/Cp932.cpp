@@ -275,7 +275,13 @@ QByteArray fitCp932(const QByteArray &bytes, qsizetype width)
 
 QByteArray toCp932Field(const QString &text, qsizetype width)
 {
-    return fitCp932(toCp932(text), width);
+    // Trailing blanks stay blanks in CP932 and the field is blank-padded
+    // anyway: convert only the text before them. The encoding never ends in a
+    // lone lead byte, so the cut falls where it would on the whole text.
+    qsizetype used = text.size();
+    while (used > 0 && text.at(used - 1) == QLatin1Char(' '))
+        --used;
+    return fitCp932(toCp932(used == text.size() ? text : text.left(used)), width);
 }
 
 QString cutToCp932Width(const QString &text, qsizetype width)
