@@ -426,7 +426,12 @@ std::optional<Timing> runOnFreshMailbox(testsupport::DovecotServer &server, cons
 {
     if (!refill(server, messages))
         return std::nullopt;
-    const Timing t = timeProcess(program, arguments);
+    // GLIMRA_BENCH_CHECK_WRAPPER runs the check's process under a tool, e.g.
+    // "valgrind --tool=callgrind --callgrind-out-file=/tmp/check.%p".
+    QStringList command = QProcess::splitCommand(qEnvironmentVariable("GLIMRA_BENCH_CHECK_WRAPPER"));
+    const bool wrapped = !command.isEmpty() && arguments.value(0) == QStringLiteral("--check-client");
+    const Timing t = wrapped ? timeProcess(command.takeFirst(), command + QStringList{program} + arguments)
+                             : timeProcess(program, arguments);
     const qsizetype left = server.messageFiles(user).size();
     if (t.seconds < 0 || (mustEmpty && left != 0)) {
         std::fprintf(stderr, "%s failed (%lld left on the server): %s %s\n", name, static_cast<long long>(left),

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 #include <memory>
 #include <stdexcept>
@@ -179,6 +180,25 @@ QByteArray toCp932ByTable(const QString &text)
     return out;
 }
 
+// The length of text without its trailing blanks, looked at four characters
+// at a time: a record's body is mostly padding.
+qsizetype blankFreeLength(const QString &text)
+{
+    const auto *u = reinterpret_cast<const char16_t *>(text.utf16());
+    qsizetype used = text.size();
+    constexpr quint64 FourBlanks = 0x0020002000200020ull;
+    while (used >= 4) {
+        quint64 word;
+        std::memcpy(&word, u + used - 4, sizeof word);
+        if (word != FourBlanks)
+            break;
+        used -= 4;
+    }
+    while (used > 0 && u[used - 1] == u' ')
+        --used;
+    return used;
+}
+
 } // namespace
 
 bool cp932CanHold(const QString &text)
@@ -267,15 +287,22 @@ qsizetype cp932CutLength(const QByteArray &bytes, qsizetype width)
 
 QByteArray fitCp932(const QByteArray &bytes, qsizetype width)
 {
-    QByteArray field = bytes.left(cp932CutLength(bytes, width));
-    if (field.size() < width)
-        field.append(QByteArray(width - field.size(), ' '));
+    const qsizetype used = cp932CutLength(bytes, width);
+    if (used >= width)
+        return bytes.left(used);
+    QByteArray field(width, Qt::Uninitialized);
+    std::memcpy(field.data(), bytes.constData(), size_t(used));
+    std::memset(field.data() + used, ' ', size_t(width - used));
     return field;
 }
 
 QByteArray toCp932Field(const QString &text, qsizetype width)
 {
-    return fitCp932(toCp932(text), width);
+    // Trailing blanks stay blanks in CP932 and the field is blank-padded
+    // anyway: convert only the text before them. The encoding never ends in a
+    // lone lead byte, so the cut falls where it would on the whole text.
+    const qsizetype used = blankFreeLength(text);
+    return fitCp932(toCp932(used == text.size() ? text : text.left(used)), width);
 }
 
 QString cutToCp932Width(const QString &text, qsizetype width)

@@ -8,7 +8,11 @@ QString fitChars(const QString &text, qsizetype width)
 {
     if (text.size() >= width)
         return text.left(width);
-    return text + QString(width - text.size(), QLatin1Char(' '));
+    QString fitted;
+    fitted.reserve(width);
+    fitted.append(text);
+    fitted.resize(width, QLatin1Char(' '));
+    return fitted;
 }
 
 QString decodeField(const char *data, qsizetype bytes, qsizetype chars)

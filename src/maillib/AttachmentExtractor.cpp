@@ -164,6 +164,74 @@ ExtractionResult extractAttachments(const QByteArray &raw, const QString &folder
     return detail::extractParsed(parsed, detail::decodeParsed(parsed), folder);
 }
 
+namespace {
+
+// Creates a file of the wanted name in the folder, or of the first free
+// "stem (n).ext" after it; nextNumber remembers the next n to try for each
+// name. Returns the descriptor (negative with errno set if none could be made).
+int createFreeName(int dirFd, const QString &wanted, QHash<QString, int> &nextNumber, QString *name)
+{
+    QString stem;
+    QString extension;
+    splitName(wanted, &stem, &extension);
+    *name = wanted;
+    int &n = nextNumber[wanted];
+    int fd = -1;
+    if (n == 0) {
+        fd = createExclusive(dirFd, *name);
+        n = 2;
+    } else {
+        errno = EEXIST;
+    }
+    for (; fd < 0 && errno == EEXIST && n <= kMaxNameTries; ++n) {
+        *name = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension);
+        fd = createExclusive(dirFd, *name);
+    }
+    return fd;
+}
+
+// Writes the part's content to fd and closes it; on failure removes the file
+// and sets *error to the errno to report.
+bool writePart(const detail::ParsedMail &parsed, const detail::AttachmentPart &part, int dirFd, int fd,
+               const QString &name, int *error)
+{
+    detail::GMimePtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
+    bool ok = parsed.writeContent(part, stream.get()) && g_mime_stream_flush(stream.get()) == 0;
+    *error = errno;
+    stream.reset();
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        *error = errno;
+    }
+    if (!ok)
+        ::unlinkat(dirFd, QFile::encodeName(name).constData(), 0);
+    return ok;
+}
+
+// The result's code and error once attempted of total parts were tried.
+void settleResult(ExtractionResult &result, qsizetype total, qsizetype attempted, const QStringList &failures)
+{
+    if (attempted < total) {
+        result.code = NMailErrorAttachmentOpen;
+        result.error = QStringLiteral("添付ファイルが多すぎるため、%1 個のうち %2 個は保存しませんでした。")
+                           .arg(total)
+                           .arg(total - attempted);
+        if (!failures.isEmpty())
+            result.error += QStringLiteral("\n添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
+    } else if (!failures.isEmpty()) {
+        result.code = NMailErrorAttachmentOpen;
+        // At most the first twenty are named, so that the text stays readable.
+        result.error = QStringLiteral("添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
+        if (failures.size() > 20)
+            result.error += QStringLiteral(" ほか %1 個").arg(failures.size() - 20);
+    } else {
+        result.code = result.writtenFiles.isEmpty() ? 0 : 1;
+    }
+}
+
+} // namespace
+
 ExtractionResult detail::extractParsed(const ParsedMail &parsed, const DecodedMail &mail, const QString &folder)
 {
     ExtractionResult result;
@@ -196,58 +264,20 @@ ExtractionResult detail::extractParsed(const ParsedMail &parsed, const DecodedMa
             break;
         ++attempted;
         const QString wanted = safeAttachmentName(part.fileName, part.mimeType);
-        QString stem;
-        QString extension;
-        splitName(wanted, &stem, &extension);
-        QString name = wanted;
-        int &n = nextNumber[wanted];
-        int fd = -1;
-        if (n == 0) {
-            fd = createExclusive(dir.fd(), name);
-            n = 2;
-        } else {
-            errno = EEXIST;
-        }
-        for (; fd < 0 && errno == EEXIST && n <= kMaxNameTries; ++n) {
-            name = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension);
-            fd = createExclusive(dir.fd(), name);
-        }
+        QString name;
+        const int fd = createFreeName(dir.fd(), wanted, nextNumber, &name);
         if (fd < 0) {
             failures << QStringLiteral("%1 (%2)").arg(wanted, systemError(errno));
             continue;
         }
-        detail::GMimePtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
-        g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
-        bool ok = parsed.writeContent(part, stream.get()) && g_mime_stream_flush(stream.get()) == 0;
-        int error = errno;
-        stream.reset();
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            error = errno;
-        }
-        if (!ok) {
-            ::unlinkat(dir.fd(), QFile::encodeName(name).constData(), 0);
+        int error = 0;
+        if (!writePart(parsed, part, dir.fd(), fd, name, &error)) {
             failures << QStringLiteral("%1 (%2)").arg(name, systemError(error));
             continue;
         }
         result.writtenFiles << dirPath + u'/' + name;
     }
-    if (attempted < total) {
-        result.code = NMailErrorAttachmentOpen;
-        result.error = QStringLiteral("添付ファイルが多すぎるため、%1 個のうち %2 個は保存しませんでした。")
-                           .arg(total)
-                           .arg(total - attempted);
-        if (!failures.isEmpty())
-            result.error += QStringLiteral("\n添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
-    } else if (!failures.isEmpty()) {
-        result.code = NMailErrorAttachmentOpen;
-        // At most the first twenty are named, so that the text stays readable.
-        result.error = QStringLiteral("添付ファイルをオープンできません: ") + failures.mid(0, 20).join(QStringLiteral(", "));
-        if (failures.size() > 20)
-            result.error += QStringLiteral(" ほか %1 個").arg(failures.size() - 20);
-    } else {
-        result.code = result.writtenFiles.isEmpty() ? 0 : 1;
-    }
+    settleResult(result, total, attempted, failures);
     return result;
 }
 

@@ -43,6 +43,27 @@ Pop3ReplyParser::Step Pop3ReplyParser::readStatusLine(QByteArray *line)
     return Step::Done;
 }
 
+namespace {
+
+// The start of the first line in (pos, end) that begins with '.', or end.
+// memchr runs far faster than memmem with a two-byte needle.
+qsizetype nextDotLine(const char *base, qsizetype pos, qsizetype end)
+{
+    const char *p = base + pos;
+    const char *const stop = base + end;
+    while (p < stop) {
+        const auto *nl = static_cast<const char *>(memchr(p, '\n', size_t(stop - p)));
+        if (!nl || nl + 1 >= stop)
+            return end;
+        if (nl[1] == '.')
+            return nl + 1 - base;
+        p = nl + 1;
+    }
+    return end;
+}
+
+} // namespace
+
 Pop3ReplyParser::Step Pop3ReplyParser::readBody(QByteArray *data, qsizetype limit)
 {
     // Taken in runs of whole lines: only a line that starts with '.' needs a
@@ -60,8 +81,7 @@ Pop3ReplyParser::Step Pop3ReplyParser::readBody(QByteArray *data, qsizetype limi
             }
             ++pos; // dot-stuffing undone; the rest of the line is plain
         }
-        const void *hit = memmem(base + pos, size_t(end - pos), "\n.", 2);
-        const qsizetype runEnd = hit ? static_cast<const char *>(hit) - base + 1 : end;
+        const qsizetype runEnd = nextDotLine(base, pos, end);
         if (data->size() + (runEnd - pos) > limit)
             return Step::TooLong;
         appendRun(data, base + pos, runEnd - pos);

@@ -7,6 +7,24 @@ namespace receive {
 
 MailRecord CurrentMailRecord;
 
+QString MailRecord::blanks(qsizetype width)
+{
+    static const QString subjectBlanks(SubjectWidth, QLatin1Char(' '));
+    static const QString dateBlanks(DateWidth, QLatin1Char(' ')); // FromWidth too
+    static const QString bodyBlanks(BodyWidth, QLatin1Char(' '));
+    static_assert(DateWidth == FromWidth);
+    switch (width) {
+    case SubjectWidth:
+        return subjectBlanks;
+    case DateWidth:
+        return dateBlanks;
+    case BodyWidth:
+        return bodyBlanks;
+    default:
+        return QString(width, QLatin1Char(' '));
+    }
+}
+
 QByteArray MailRecord::toBytes() const
 {
     QByteArray bytes;

@@ -22,13 +22,16 @@ struct MailRecord
     static constexpr qsizetype LiveOffset = 32282;
     static constexpr qsizetype Length = 32284;
 
-    QString subject = QString(SubjectWidth, QLatin1Char(' '));
-    QString date = QString(DateWidth, QLatin1Char(' '));
-    QString from = QString(FromWidth, QLatin1Char(' '));
-    QString body = QString(BodyWidth, QLatin1Char(' '));
+    QString subject = blanks(SubjectWidth);
+    QString date = blanks(DateWidth);
+    QString from = blanks(FromWidth);
+    QString body = blanks(BodyWidth);
     QString lineEnd = QStringLiteral("  ");
     qint16 live = 0;
 
+    // A blank text of one of the field widths above, shared rather than built
+    // for every record.
+    [[nodiscard]] static QString blanks(qsizetype width);
     // The record's bytes in the file: each text in CP932, cut to its width in
     // bytes without splitting a double-byte character, then blank-padded.
     [[nodiscard]] QByteArray toBytes() const;
