@@ -68,6 +68,70 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// Where an entry goes: the section's header line, its last non-blank line and
+// the key's line; -1 for what is not there.
+struct EntrySpot
+{
+    qsizetype sectionAt = -1;
+    qsizetype lastEntry = -1;
+    qsizetype keyAt = -1;
+};
+
+EntrySpot findEntry(const QList<Line> &lines, const QString &section, const QString &key)
+{
+    EntrySpot spot;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString name;
+        if (sectionName(lines[i].raw, &name)) {
+            if (inSection)
+                break; // a repeated section later on is not looked at
+            inSection = sameName(name, section);
+            if (inSection) {
+                spot.sectionAt = i;
+                spot.lastEntry = i;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!lines[i].raw.trimmed().isEmpty())
+            spot.lastEntry = i;
+        QString k;
+        QByteArray v;
+        if (spot.keyAt < 0 && keyValue(lines[i].raw, &k, &v) && sameName(k, key))
+            spot.keyAt = i;
+    }
+    return spot;
+}
+
+// Replaces the key's line, or adds it at the end of its section, or adds the
+// section with it at the end of the file.
+void putEntry(QList<Line> *lines, const QString &section, const QString &key, const QByteArray &entry)
+{
+    const EntrySpot spot = findEntry(*lines, section, key);
+    if (spot.keyAt >= 0) {
+        (*lines)[spot.keyAt].raw = entry;
+    } else if (spot.sectionAt >= 0) {
+        if ((*lines)[spot.lastEntry].lineEnd.isEmpty())
+            (*lines)[spot.lastEntry].lineEnd = "\r\n";
+        lines->insert(spot.lastEntry + 1, {entry, "\r\n"});
+    } else {
+        if (!lines->isEmpty() && lines->last().lineEnd.isEmpty())
+            lines->last().lineEnd = "\r\n";
+        lines->append({'[' + toCp932(section) + ']', "\r\n"});
+        lines->append({entry, "\r\n"});
+    }
+}
+
+QByteArray joinLines(const QList<Line> &lines)
+{
+    QByteArray data;
+    for (const Line &line : lines)
+        data += line.raw + line.lineEnd;
+    return data;
+}
+
 } // namespace
 
 ProfileFile::ProfileFile(QString path) : m_path(std::move(path)) {}
@@ -135,50 +199,8 @@ bool ProfileFile::write(const QString &section, const QString &key, const QStrin
         }
     }
     QList<Line> lines = splitLines(old);
-    const QByteArray newLine = toCp932(key) + '=' + toCp932(value);
-
-    qsizetype sectionAt = -1;   // index of the section's header line
-    qsizetype lastEntry = -1;   // last non-blank line of the section
-    qsizetype keyAt = -1;
-    bool inSection = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString name;
-        if (sectionName(lines[i].raw, &name)) {
-            if (inSection)
-                break; // a repeated section later on is not looked at
-            inSection = sameName(name, section);
-            if (inSection) {
-                sectionAt = i;
-                lastEntry = i;
-            }
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (!lines[i].raw.trimmed().isEmpty())
-            lastEntry = i;
-        QString k;
-        QByteArray v;
-        if (keyAt < 0 && keyValue(lines[i].raw, &k, &v) && sameName(k, key))
-            keyAt = i;
-    }
-
-    if (keyAt >= 0) {
-        lines[keyAt].raw = newLine;
-    } else if (sectionAt >= 0) {
-        if (lines[lastEntry].lineEnd.isEmpty())
-            lines[lastEntry].lineEnd = "\r\n";
-        lines.insert(lastEntry + 1, {newLine, "\r\n"});
-    } else {
-        if (!lines.isEmpty() && lines.last().lineEnd.isEmpty())
-            lines.last().lineEnd = "\r\n";
-        lines.append({'[' + toCp932(section) + ']', "\r\n"});
-        lines.append({newLine, "\r\n"});
-    }
-
-    QByteArray data;
-    for (const Line &line : lines)
-        data += line.raw + line.lineEnd;
+    putEntry(&lines, section, key, toCp932(key) + '=' + toCp932(value));
+    const QByteArray data = joinLines(lines);
 
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))

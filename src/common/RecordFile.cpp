@@ -2,7 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "common/PrivateFiles.h"
-#include "common/RecordFileSystem.h"
+#include "common/RecordFile_p.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,56 +16,14 @@
 #include <unistd.h>
 
 namespace common {
+
+using namespace recordio;
+
 namespace {
 
 // Compaction copies live records in pieces of this size and asks for each
 // piece to be written back at once, so the final flush has little left to do.
 constexpr qint64 CopyPiece = qint64(8) << 20;
-
-RecordFileSystem &fs()
-{
-    return recordFileSystem();
-}
-
-QByteArray encoded(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-QByteArray folderOf(const QString &path)
-{
-    return encoded(QFileInfo(path).absolutePath());
-}
-
-// A file descriptor that is closed when it goes out of scope. The normal
-// path closes it through the seam; the destructor, which also runs while a
-// simulated crash unwinds, closes it directly.
-class Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    [[nodiscard]] int get() const { return m_fd; }
-    // Gives up ownership without closing.
-    int release() { return std::exchange(m_fd, -1); }
-    int close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fs().close(fd);
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, const char *data, qint64 size, qint64 offset)
 {
@@ -82,21 +40,6 @@ bool writeAll(int fd, const char *data, qint64 size, qint64 offset)
         offset += n;
     }
     return true;
-}
-
-// Reads up to size bytes; fewer only at the end of the file. -1 on error.
-qint64 readFully(int fd, char *data, qint64 size, qint64 offset)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = fs().pread(fd, data + done, size_t(size - done), off_t(offset + done));
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
 }
 
 bool copyAll(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 size)
@@ -116,11 +59,6 @@ bool copyAll(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 size)
     return true;
 }
 
-qint16 liveFlag(const char *p)
-{
-    return qint16(quint16(uchar(p[0])) | quint16(quint16(uchar(p[1])) << 8));
-}
-
 StoreStatus badNumber(int n)
 {
     StoreStatus status;
@@ -133,6 +71,86 @@ void setStatus(StoreStatus *out, const StoreStatus &status)
 {
     if (out)
         *out = status;
+}
+
+// A run of live records, from first up to end.
+struct Run
+{
+    qint64 first;
+    qint64 end;
+};
+
+// The live flags alone say which runs of records to keep. False when a flag
+// cannot be read.
+bool findLiveRuns(int fd, qint64 whole, const RecordLayout &layout, QList<Run> *runs, qint64 *dead)
+{
+    for (qint64 i = 0; i < whole; ++i) {
+        char flag[2];
+        if (readFully(fd, flag, 2, i * layout.length + layout.liveOffset) != 2)
+            return false;
+        if (liveFlag(flag) == 0)
+            ++*dead;
+        else if (!runs->isEmpty() && runs->last().end == i)
+            runs->last().end = i + 1;
+        else
+            runs->append({i, i + 1});
+    }
+    return true;
+}
+
+// Writes the runs of source, then the piece of a record after its whole
+// records, into the temporary file and flushes it there. A failure removes
+// the temporary file again.
+StoreStatus writeCompacted(int source, const QList<Run> &runs, qint64 length, qint64 whole, qint64 tail,
+                           const QString &temp)
+{
+    std::optional<Fd> target;
+    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, PrivateFileMode));
+    if (!target->valid())
+        return StoreStatus::failure(StoreError::CannotOpen, temp, errno);
+    const auto abandon = [&] {
+        const int err = errno;
+        target.reset();
+        fs().unlink(encoded(temp));
+        return StoreStatus::failure(StoreError::CannotWrite, temp, err);
+    };
+    qint64 out = 0;
+    const auto copy = [&](qint64 from, qint64 size) {
+        while (size > 0) {
+            const qint64 piece = qMin(size, CopyPiece);
+            if (!copyAll(source, from, target->get(), out, piece))
+                return false;
+            fs().startWriteback(target->get(), off_t(out), off_t(piece));
+            from += piece;
+            out += piece;
+            size -= piece;
+        }
+        return true;
+    };
+    for (const Run &run : runs) {
+        if (!copy(run.first * length, (run.end - run.first) * length))
+            return abandon();
+    }
+    // A piece of a record at the end is not read as a record, but it is not dropped either.
+    if (tail > 0 && !copy(whole * length, tail))
+        return abandon();
+    if (fs().fsync(target->get()) != 0)
+        return abandon();
+    if (target->close() != 0)
+        return abandon();
+    return {};
+}
+
+// The old store's blocks are freed when its last descriptor closes, which
+// takes a while for a large store; nothing waits for it, so a background
+// thread does it.
+void closeInBackground(int fd)
+{
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error &) {
+        ::close(fd);
+    }
 }
 
 } // namespace
@@ -380,25 +398,10 @@ StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
     const qint64 whole = qint64(info.st_size) / length;
     const qint64 tail = qint64(info.st_size) - whole * length;
 
-    // The live flags alone say which runs of records to keep.
-    struct Run
-    {
-        qint64 first;
-        qint64 end;
-    };
     QList<Run> runs;
     qint64 dead = 0;
-    for (qint64 i = 0; i < whole; ++i) {
-        char flag[2];
-        if (readFully(source.get(), flag, 2, i * length + m_layout.liveOffset) != 2)
-            return StoreStatus::failure(StoreError::CannotRead, store, errno);
-        if (liveFlag(flag) == 0)
-            ++dead;
-        else if (!runs.isEmpty() && runs.last().end == i)
-            runs.last().end = i + 1;
-        else
-            runs.append({i, i + 1});
-    }
+    if (!findLiveRuns(source.get(), whole, m_layout, &runs, &dead))
+        return StoreStatus::failure(StoreError::CannotRead, store, errno);
     if (lastRecord && whole > 0) {
         QByteArray last(length, Qt::Uninitialized);
         if (readFully(source.get(), last.data(), length, (whole - 1) * length) != length)
@@ -410,181 +413,16 @@ StoreStatus RecordFile::compactNow(QByteArray *lastRecord)
         return {};
     }
 
-    std::optional<Fd> target;
-    target.emplace(fs().open(encoded(temp), O_WRONLY | O_CREAT | O_TRUNC, PrivateFileMode));
-    if (!target->valid())
-        return StoreStatus::failure(StoreError::CannotOpen, temp, errno);
-    const auto abandon = [&](StoreError error, const QString &path) {
+    if (StoreStatus status = writeCompacted(source.get(), runs, length, whole, tail, temp); !status)
+        return status;
+    if (fs().rename(encoded(temp), encoded(store)) != 0) {
         const int err = errno;
-        target.reset();
         fs().unlink(encoded(temp));
-        return StoreStatus::failure(error, path, err);
-    };
-    qint64 out = 0;
-    const auto copy = [&](qint64 from, qint64 size) {
-        while (size > 0) {
-            const qint64 piece = qMin(size, CopyPiece);
-            if (!copyAll(source.get(), from, target->get(), out, piece))
-                return false;
-            fs().startWriteback(target->get(), off_t(out), off_t(piece));
-            from += piece;
-            out += piece;
-            size -= piece;
-        }
-        return true;
-    };
-    for (const Run &run : std::as_const(runs)) {
-        if (!copy(run.first * length, (run.end - run.first) * length))
-            return abandon(StoreError::CannotWrite, temp);
+        return StoreStatus::failure(StoreError::CannotReplace, store, err);
     }
-    // A piece of a record at the end is not read as a record, but it is not dropped either.
-    if (tail > 0 && !copy(whole * length, tail))
-        return abandon(StoreError::CannotWrite, temp);
-    if (fs().fsync(target->get()) != 0)
-        return abandon(StoreError::CannotWrite, temp);
-    const int closed = target->close();
-    if (closed != 0)
-        return abandon(StoreError::CannotWrite, temp);
-    if (fs().rename(encoded(temp), encoded(store)) != 0)
-        return abandon(StoreError::CannotReplace, store);
     // The rename has happened; making it durable is worth a try but cannot be undone.
     fs().syncFolder(folderOf(store));
-    // The old store's blocks are freed when its last descriptor closes, which
-    // takes a while for a large store; nothing waits for it, so a background
-    // thread does it.
-    const int oldStore = source.release();
-    try {
-        std::thread([oldStore] { ::close(oldStore); }).detach();
-    } catch (const std::system_error &) {
-        ::close(oldStore);
-    }
-    return {};
-}
-
-StoreStatus RecordFile::recover()
-{
-    m_leftover = Leftover::None;
-    m_setAside.clear();
-    const QString temp = tempFile();
-    struct stat info;
-    if (fs().stat(encoded(temp), &info) != 0)
-        return errno == ENOENT ? StoreStatus() : StoreStatus::failure(StoreError::CannotOpen, temp, errno);
-    return resolveLeftover(storeFile(), temp);
-}
-
-namespace {
-
-enum class Verdict { StoreKept, TempTaken, SetAside };
-
-// Moves index to the next whole live record of fd and reads it into record;
-// false when there is none left.
-bool nextLive(int fd, qint64 whole, qint64 length, qint64 liveOffset, qint64 *index, QByteArray *record,
-              bool *failed)
-{
-    for (; *index < whole; ++*index) {
-        if (readFully(fd, record->data(), length, *index * length) != length) {
-            *failed = true;
-            return false;
-        }
-        if (liveFlag(record->constData() + liveOffset) != 0)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
-// The temporary file can be left by this program, which writes only the live
-// records into it and never touches the store before the rename: then its
-// live records are a beginning of the store's. Or it can be left by a program
-// that copied the whole store into it, removed the store and was writing the
-// live records back: then the store's live records are a beginning of the
-// temporary file's. The longer of the two holds every record.
-StoreStatus RecordFile::resolveLeftover(const QString &store, const QString &temp)
-{
-    const qint64 length = m_layout.length;
-    struct stat info;
-    Verdict verdict = Verdict::StoreKept;
-    if (fs().stat(encoded(store), &info) != 0) {
-        if (errno != ENOENT)
-            return StoreStatus::failure(StoreError::CannotOpen, store, errno);
-        verdict = Verdict::TempTaken;
-    } else {
-        Fd s(fs().open(encoded(store), O_RDONLY, 0));
-        if (!s.valid())
-            return StoreStatus::failure(StoreError::CannotOpen, store, errno);
-        Fd t(fs().open(encoded(temp), O_RDONLY, 0));
-        if (!t.valid())
-            return StoreStatus::failure(StoreError::CannotOpen, temp, errno);
-        struct stat tInfo;
-        if (fs().fstat(s.get(), &info) != 0 || fs().fstat(t.get(), &tInfo) != 0)
-            return StoreStatus::failure(StoreError::CannotRead, store, errno);
-        const qint64 wholeS = qint64(info.st_size) / length;
-        const qint64 wholeT = qint64(tInfo.st_size) / length;
-        QByteArray a(length, Qt::Uninitialized);
-        QByteArray b(length, Qt::Uninitialized);
-        qint64 i = 0;
-        qint64 j = 0;
-        bool failed = false;
-        for (;;) {
-            const bool moreS = nextLive(s.get(), wholeS, length, m_layout.liveOffset, &i, &a, &failed);
-            const bool moreT = nextLive(t.get(), wholeT, length, m_layout.liveOffset, &j, &b, &failed);
-            if (failed)
-                return StoreStatus::failure(StoreError::CannotRead, store, errno);
-            if (!moreT) {
-                verdict = Verdict::StoreKept;
-                break;
-            }
-            if (!moreS) {
-                verdict = Verdict::TempTaken;
-                break;
-            }
-            if (a != b) {
-                verdict = Verdict::SetAside;
-                break;
-            }
-            ++i;
-            ++j;
-        }
-        s.close();
-        t.close();
-    }
-
-    switch (verdict) {
-    case Verdict::StoreKept: {
-        m_leftover = Leftover::StoreKept;
-        // Finishing the compaction reuses the temporary file and renames it away.
-        if (StoreStatus status = compactNow(nullptr); !status)
-            return status;
-        if (fs().stat(encoded(temp), &info) == 0 && fs().unlink(encoded(temp)) != 0)
-            return StoreStatus::failure(StoreError::CannotWrite, temp, errno);
-        fs().syncFolder(folderOf(store));
-        return {};
-    }
-    case Verdict::TempTaken:
-        m_leftover = Leftover::TempTaken;
-        if (fs().rename(encoded(temp), encoded(store)) != 0)
-            return StoreStatus::failure(StoreError::CannotReplace, store, errno);
-        fs().syncFolder(folderOf(store));
-        return compactNow(nullptr);
-    case Verdict::SetAside: {
-        m_leftover = Leftover::SetAside;
-        QString aside;
-        for (int k = 1;; ++k) {
-            aside = temp + QLatin1Char('.') + QString::number(k);
-            if (fs().stat(encoded(aside), &info) != 0) {
-                if (errno == ENOENT)
-                    break;
-                return StoreStatus::failure(StoreError::CannotOpen, aside, errno);
-            }
-        }
-        if (fs().rename(encoded(temp), encoded(aside)) != 0)
-            return StoreStatus::failure(StoreError::CannotReplace, temp, errno);
-        fs().syncFolder(folderOf(store));
-        m_setAside = aside;
-        return compactNow(nullptr);
-    }
-    }
+    closeInBackground(source.release());
     return {};
 }
 

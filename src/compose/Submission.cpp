@@ -40,6 +40,47 @@ void Submission::requestStop()
         m_stopRequested = true;
 }
 
+QList<SendTarget> Submission::pendingAmong(const QList<SendTarget> &targets, Scope scope, Outcome *outcome) const
+{
+    QList<SendTarget> pending;
+    for (const SendTarget &target : targets) {
+        if (scope == Scope::NotYetServed && m_served.contains(key(target)))
+            ++outcome->skipped;
+        else
+            pending << target;
+    }
+    return pending;
+}
+
+void Submission::sendEach(const OutgoingDraft &draft, const QList<SendTarget> &pending, Outcome *outcome)
+{
+    int tried = 0;
+    for (const SendTarget &target : pending) {
+        if (m_stoppable) {
+            // Between two mails the window takes its stop button and repaints.
+            QCoreApplication::processEvents();
+        }
+        if (m_stopRequested) {
+            outcome->stoppedByUser = true;
+            break;
+        }
+        Q_EMIT sending(tried + 1, outcome->total, target);
+        const SendResult result = sendDraft(draft, target);
+        ++tried;
+        outcome->lastBody = result.body;
+        if (result.sent()) {
+            ++outcome->sent;
+            m_served.insert(key(target));
+        } else {
+            outcome->failures << result;
+        }
+        Q_EMIT done(result);
+        if (!result.sent() && failureStopsBulkSend(result.code))
+            break;
+    }
+    outcome->unsent = outcome->total - tried;
+}
+
 Submission::Outcome Submission::send(const OutgoingDraft &draft, const QList<SendTarget> &targets, Scope scope)
 {
     Outcome outcome;
@@ -51,13 +92,7 @@ Submission::Outcome Submission::send(const OutgoingDraft &draft, const QList<Sen
         outcome.refusal = mailCheckRunningText();
         return outcome;
     }
-    QList<SendTarget> pending;
-    for (const SendTarget &target : targets) {
-        if (scope == Scope::NotYetServed && m_served.contains(key(target)))
-            ++outcome.skipped;
-        else
-            pending << target;
-    }
+    const QList<SendTarget> pending = pendingAmong(targets, scope, &outcome);
     outcome.total = int(pending.size());
     if (pending.isEmpty()) {
         outcome.refusal = targets.isEmpty() ? QStringLiteral("送信先がありません。")
@@ -78,32 +113,7 @@ Submission::Outcome Submission::send(const OutgoingDraft &draft, const QList<Sen
         if (m_stoppable)
             maillib::NMailSetOption(maillib::NMailOptionUserInput, 0);
     });
-
-    int tried = 0;
-    for (const SendTarget &target : std::as_const(pending)) {
-        if (m_stoppable) {
-            // Between two mails the window takes its stop button and repaints.
-            QCoreApplication::processEvents();
-        }
-        if (m_stopRequested) {
-            outcome.stoppedByUser = true;
-            break;
-        }
-        Q_EMIT sending(tried + 1, outcome.total, target);
-        const SendResult result = sendDraft(draft, target);
-        ++tried;
-        outcome.lastBody = result.body;
-        if (result.sent()) {
-            ++outcome.sent;
-            m_served.insert(key(target));
-        } else {
-            outcome.failures << result;
-        }
-        Q_EMIT done(result);
-        if (!result.sent() && failureStopsBulkSend(result.code))
-            break;
-    }
-    outcome.unsent = outcome.total - tried;
+    sendEach(draft, pending, &outcome);
     return outcome;
 }
 

@@ -78,6 +78,11 @@ Q_SIGNALS:
 
 private:
     [[nodiscard]] static QString key(const SendTarget &target);
+    // The targets this send goes to; those it skips are counted in outcome.
+    [[nodiscard]] QList<SendTarget> pendingAmong(const QList<SendTarget> &targets, Scope scope,
+                                                 Outcome *outcome) const;
+    // Sends to each of pending in turn, until the user stops or a failure ends the run.
+    void sendEach(const OutgoingDraft &draft, const QList<SendTarget> &pending, Outcome *outcome);
 
     bool m_stoppable;
     bool m_running = false;

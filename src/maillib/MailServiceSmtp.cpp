@@ -105,6 +105,67 @@ MailResult sent(MailService::Private &d, const SmtpResult &result)
     return result.code < 0 ? MailResult::failure(result.code, result.error) : MailResult(result.code);
 }
 
+// Fills the envelope's addresses; the text of the first that cannot be used,
+// or empty. The recipient may be written with a display name (the reply
+// window passes a received sender on, the address book keeps business cards
+// as "name<address>"); the envelope takes the address the parser finds in the
+// angle brackets, never text of the name, and the To field keeps the name.
+QString takeAddresses(SmtpRequest *request, const QString &to, const QString &from, QString *toName)
+{
+    request->to = common::trimBlanks(to);
+    request->from = common::trimBlanks(from);
+    // The recipient may be written with a display name (the reply window
+    // passes a received sender on, the address book keeps business cards as
+    // "name<address>"); the envelope takes the address the parser finds in
+    // the angle brackets, never text of the name, and the To field keeps the name.
+    if (checkMailbox(request->to) == AddressProblem::Malformed) {
+        const Mailbox mailbox = parseMailbox(request->to);
+        if (mailbox.address.isEmpty() || checkMailbox(mailbox.address) != AddressProblem::None)
+            return addressError(AddressProblem::Malformed, request->to, true);
+        request->to = mailbox.address;
+        *toName = mailbox.name;
+    }
+    if (const QString e = addressError(checkMailbox(request->to), request->to, true); !e.isEmpty())
+        return e;
+    return addressError(checkMailbox(request->from), request->from, false);
+}
+
+BuiltMessage buildMail(const SmtpRequest &request, const QString &toName, const QString &subject,
+                       const QString &body, const QStringList &attachments)
+{
+    OutgoingMail mail;
+    mail.from = request.from;
+    mail.to = request.to;
+    mail.toName = toName;
+    mail.subject = subject;
+    mail.body = body;
+    mail.attachmentPaths = attachments;
+    mail.date = QDateTime::currentDateTime();
+    mail.messageId = newMessageId(request.from);
+    return buildMessage(mail);
+}
+
+// Sends with the certificate the user trusts for this server. One that does
+// not verify: the user may trust exactly it, and the mail goes again (nothing
+// was handed over before the handshake).
+SmtpResult sendTrusting(MailService::Private &d, SmtpRequest &request)
+{
+    ServerTrust trust;
+    const QString key = serverKey(QStringLiteral("smtp"), request.server.host, request.server.port);
+    request.trustedCertificateSha256 = trust.trustedCertificate(key);
+    SmtpResult result = sendSmtp(request);
+    if (!result.rejectedCertificate.isEmpty()) {
+        const QSslCertificate certificate(result.rejectedCertificate, QSsl::Der);
+        if (askTrustCertificate(trust, d.asker(), key, request.server.hostAndPort(), certificate,
+                                {result.certificateProblem},
+                                d.smtpKeeper->keep() ? &d.refusedCertificates : nullptr)) {
+            request.trustedCertificateSha256 = trust.trustedCertificate(key);
+            result = sendSmtp(request);
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 MailResult MailService::smtpSendMail(const QString &server, const QString &to, const QString &from,
@@ -119,37 +180,13 @@ MailResult MailService::smtpSendMail(const QString &server, const QString &to, c
     SmtpRequest request;
     if (!SmtpServerName::parse(server, &request.server))
         return d.fail(NMailErrorBadArgument, badServerText(server));
-    request.to = common::trimBlanks(to);
-    request.from = common::trimBlanks(from);
-    // The recipient may be written with a display name (the reply window
-    // passes a received sender on, the address book keeps business cards as
-    // "name<address>"); the envelope takes the address the parser finds in
-    // the angle brackets, never text of the name, and the To field keeps the name.
     QString toName;
-    if (checkMailbox(request.to) == AddressProblem::Malformed) {
-        const Mailbox mailbox = parseMailbox(request.to);
-        if (mailbox.address.isEmpty() || checkMailbox(mailbox.address) != AddressProblem::None)
-            return d.fail(NMailErrorBadArgument, addressError(AddressProblem::Malformed, request.to, true));
-        request.to = mailbox.address;
-        toName = mailbox.name;
-    }
-    if (const QString e = addressError(checkMailbox(request.to), request.to, true); !e.isEmpty())
-        return d.fail(NMailErrorBadArgument, e);
-    if (const QString e = addressError(checkMailbox(request.from), request.from, false); !e.isEmpty())
+    if (const QString e = takeAddresses(&request, to, from, &toName); !e.isEmpty())
         return d.fail(NMailErrorBadArgument, e);
     if (!completeRequest(d, &request))
         return d.fail(NMailErrorAuthenticate, missingCredentialsText());
 
-    OutgoingMail mail;
-    mail.from = request.from;
-    mail.to = request.to;
-    mail.toName = toName;
-    mail.subject = subject;
-    mail.body = body;
-    mail.attachmentPaths = attachments;
-    mail.date = QDateTime::currentDateTime();
-    mail.messageId = newMessageId(request.from);
-    BuiltMessage built = buildMessage(mail);
+    BuiltMessage built = buildMail(request, toName, subject, body, attachments);
     if (!built.error.isEmpty())
         return d.fail(NMailErrorAttachmentOpen, built.error);
 
@@ -158,21 +195,7 @@ MailResult MailService::smtpSendMail(const QString &server, const QString &to, c
     request.timeouts.overallMs = d.timeoutMs + qint64(request.message.size()) * 1000 / (16 * 1024);
     request.keeper = d.smtpKeeper.get();
     connectToWaits(d, &request);
-    ServerTrust trust;
-    const QString key = serverKey(QStringLiteral("smtp"), request.server.host, request.server.port);
-    request.trustedCertificateSha256 = trust.trustedCertificate(key);
-    SmtpResult result = sendSmtp(request);
-    // A certificate that does not verify: the user may trust exactly it, and
-    // the mail goes again (nothing was handed over before the handshake).
-    if (!result.rejectedCertificate.isEmpty()) {
-        const QSslCertificate certificate(result.rejectedCertificate, QSsl::Der);
-        if (askTrustCertificate(trust, d.asker(), key, request.server.hostAndPort(), certificate,
-                                {result.certificateProblem},
-                                d.smtpKeeper->keep() ? &d.refusedCertificates : nullptr)) {
-            request.trustedCertificateSha256 = trust.trustedCertificate(key);
-            result = sendSmtp(request);
-        }
-    }
+    const SmtpResult result = sendTrusting(d, request);
     return sent(d, result);
 }
 

@@ -33,61 +33,79 @@ std::optional<quint16> parsePort(const QString &text)
     return static_cast<quint16>(port);
 }
 
+// Takes a leading "pop3s://" or "pop3://" and a trailing "/" off; the first
+// sets the secure port. True when a scheme was written.
+bool takeScheme(QString *rest, Pop3Address *address)
+{
+    bool schemeGiven = false;
+    if (rest->startsWith(QLatin1String("pop3s://"), Qt::CaseInsensitive)) {
+        address->security = Pop3Security::ImplicitTls;
+        address->port = Pop3sPort;
+        *rest = rest->mid(8);
+        schemeGiven = true;
+    } else if (rest->startsWith(QLatin1String("pop3://"), Qt::CaseInsensitive)) {
+        *rest = rest->mid(7);
+        schemeGiven = true;
+    }
+    if (rest->endsWith(u'/'))
+        rest->chop(1);
+    return schemeGiven;
+}
+
+// "[IPv6 address]" with an optional ":port". False when malformed.
+bool splitBracketedHost(const QString &rest, QString *host, QString *portText)
+{
+    const qsizetype close = rest.indexOf(u']');
+    if (close < 0)
+        return false;
+    *host = rest.mid(1, close - 1);
+    const QString after = rest.mid(close + 1);
+    if (!after.isEmpty()) {
+        if (!after.startsWith(u':'))
+            return false;
+        *portText = after.mid(1);
+        if (portText->isEmpty())
+            return false;
+    }
+    for (QChar c : *host) {
+        if (!(c.isDigit() || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || c == u':' || c == u'.'))
+            return false;
+    }
+    return host->count(u':') >= 2;
+}
+
+// A host name (in its ASCII form) or IPv4 address with an optional ":port".
+// False when malformed.
+bool splitNamedHost(const QString &rest, QString *host, QString *portText)
+{
+    const qsizetype colon = rest.lastIndexOf(u':');
+    *host = colon < 0 ? rest : rest.left(colon);
+    if (colon >= 0) {
+        *portText = rest.mid(colon + 1);
+        if (portText->isEmpty())
+            return false;
+    }
+    for (QChar c : *host) {
+        if (!isHostCharacter(c))
+            return false;
+    }
+    *host = QString::fromLatin1(QUrl::toAce(*host));
+    return true;
+}
+
 } // namespace
 
 std::optional<Pop3Address> parsePop3Address(const QString &server)
 {
     QString rest = server.trimmed();
     Pop3Address address;
-    bool schemeGiven = false;
-    if (rest.startsWith(QLatin1String("pop3s://"), Qt::CaseInsensitive)) {
-        address.security = Pop3Security::ImplicitTls;
-        address.port = Pop3sPort;
-        rest = rest.mid(8);
-        schemeGiven = true;
-    } else if (rest.startsWith(QLatin1String("pop3://"), Qt::CaseInsensitive)) {
-        rest = rest.mid(7);
-        schemeGiven = true;
-    }
-    if (rest.endsWith(u'/'))
-        rest.chop(1);
+    const bool schemeGiven = takeScheme(&rest, &address);
 
     QString host;
     QString portText;
-    if (rest.startsWith(u'[')) {
-        const qsizetype close = rest.indexOf(u']');
-        if (close < 0)
-            return std::nullopt;
-        host = rest.mid(1, close - 1);
-        const QString after = rest.mid(close + 1);
-        if (!after.isEmpty()) {
-            if (!after.startsWith(u':'))
-                return std::nullopt;
-            portText = after.mid(1);
-            if (portText.isEmpty())
-                return std::nullopt;
-        }
-        for (QChar c : host) {
-            if (!(c.isDigit() || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || c == u':' || c == u'.'))
-                return std::nullopt;
-        }
-        if (host.count(u':') < 2)
-            return std::nullopt;
-    } else {
-        const qsizetype colon = rest.lastIndexOf(u':');
-        host = colon < 0 ? rest : rest.left(colon);
-        if (colon >= 0) {
-            portText = rest.mid(colon + 1);
-            if (portText.isEmpty())
-                return std::nullopt;
-        }
-        for (QChar c : host) {
-            if (!isHostCharacter(c))
-                return std::nullopt;
-        }
-        host = QString::fromLatin1(QUrl::toAce(host));
-    }
-    if (host.isEmpty())
+    const bool split = rest.startsWith(u'[') ? splitBracketedHost(rest, &host, &portText)
+                                             : splitNamedHost(rest, &host, &portText);
+    if (!split || host.isEmpty())
         return std::nullopt;
     address.host = host;
 

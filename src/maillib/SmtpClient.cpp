@@ -312,82 +312,74 @@ int progressCallback(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_of
     return request->cancelled && request->cancelled() ? 1 : 0;
 }
 
-// The transfer itself; runs on the worker thread.
-SmtpResult transfer(const SmtpRequest &request)
+// The handle this transfer runs on. A kept handle holds its connection open
+// between sends; libcurl takes it again for the same server (one transaction
+// per mail) and opens a new one when the server has closed it or the last
+// send failed. It stays locked for this call. Otherwise the handle is this
+// call's alone, held in own. Null when none could be made.
+CURL *takeHandle(const SmtpRequest &request, SmtpConnectionKeeper::Connection &keptConnection,
+                 std::unique_lock<std::mutex> &keptLock, std::unique_ptr<CURL, CurlEasyCleanup> &own)
 {
-    // A kept handle holds its connection open between sends; libcurl takes
-    // it again for the same server (one transaction per mail) and opens a new
-    // one when the server has closed it or the last send failed.
-    SmtpConnectionKeeper::Connection noKeeper;
-    SmtpConnectionKeeper::Connection &keptConnection = request.keeper ? request.keeper->connection() : noKeeper;
-    std::unique_lock keptLock(keptConnection.mutex);
-    std::unique_ptr<CURL, CurlEasyCleanup> curl;
-    CURL *h = nullptr;
     if (keptConnection.keep && !request.loginOnly) {
         if (keptConnection.handle)
             curl_easy_reset(keptConnection.handle);
         else
             keptConnection.handle = curl_easy_init();
-        h = keptConnection.handle;
-    } else {
-        keptLock.unlock();
-        curl.reset(curl_easy_init());
-        h = curl.get();
+        return keptConnection.handle;
     }
-    if (!h)
-        return failure(NMailErrorSend, QStringLiteral("送信の準備ができませんでした。"));
+    keptLock.unlock();
+    own.reset(curl_easy_init());
+    return own.get();
+}
 
-    const bool implicitTls = request.server.security == SmtpServerName::Security::ImplicitTls;
-    const bool authenticate = !request.server.user.isEmpty();
-    const QByteArray url = (implicitTls ? "smtps://" : "smtp://") + request.server.hostAndPort().toUtf8() + "/"
-        + request.ehloName;
-    const QByteArray from = "<" + request.from.toUtf8() + ">";
-    const QByteArray user = detail::credentialBytes(request.userId);
-    const QByteArray password = detail::credentialBytes(request.password);
-    std::unique_ptr<curl_slist, CurlSlistFree> recipients(
-        curl_slist_append(nullptr, QByteArray("<" + request.to.toUtf8() + ">").constData()));
-    Transcript transcript;
-    Upload upload{&request.message};
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+// What this call sends: the envelope and the message, or nothing of a mail
+// transaction for a login check.
+void setTransaction(CURL *h, const SmtpRequest &request, curl_slist *recipients, Upload *upload)
+{
     if (request.loginOnly) {
         // The greeting, EHLO, STARTTLS and AUTH belong to libcurl's connect
         // phase; nothing of a mail transaction is sent.
         curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
-    } else {
-        curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.constData());
-        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
-        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(h, CURLOPT_READFUNCTION, readCallback);
-        curl_easy_setopt(h, CURLOPT_READDATA, &upload);
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.message.size()));
+        return;
     }
-    // The data is canonical CRLF already; CURLOPT_CRLF would double the CRs.
-    curl_easy_setopt(h, CURLOPT_CRLF, 0L);
+    const QByteArray from = "<" + request.from.toUtf8() + ">";
+    curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients);
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, readCallback);
+    curl_easy_setopt(h, CURLOPT_READDATA, upload);
+    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.message.size()));
+}
+
+// The dialogue goes to the transcript, which also follows the connection's
+// socket; the progress callback watches for a stop request.
+void setWatchers(CURL *h, const SmtpRequest &request, Transcript &transcript)
+{
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, debugCallback);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transcript);
-    curl_socket_t ownSocket = CURL_SOCKET_BAD;
-    transcript.socket = curl ? &ownSocket : &keptConnection.socket;
     curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, socketOptionCallback);
     curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, &transcript);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, closeSocketCallback);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, transcript.socket);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(request.timeouts.connectSeconds));
-    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(request.timeouts.responseSeconds));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(request.timeouts.stallSeconds));
-    if (request.timeouts.overallMs > 0)
-        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(qMin<qint64>(request.timeouts.overallMs, LONG_MAX)));
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progressCallback);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<SmtpRequest *>(&request));
-    CertificateCheck certificateCheck{request.trustedCertificateSha256, {}};
-    t_certificateCheck = &certificateCheck;
+}
+
+void setTimeouts(CURL *h, const SmtpTimeouts &timeouts)
+{
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(timeouts.connectSeconds));
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(timeouts.responseSeconds));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(timeouts.stallSeconds));
+    if (timeouts.overallMs > 0)
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(qMin<qint64>(timeouts.overallMs, LONG_MAX)));
+}
+
+// How the server's certificate is checked, when TLS is used, and the login.
+void setSecurity(CURL *h, const SmtpRequest &request)
+{
     const bool pinned = !request.trustedCertificateSha256.isEmpty();
     // A trusted certificate is checked by its digest in verifyCallback alone.
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
@@ -400,41 +392,48 @@ SmtpResult transfer(const SmtpRequest &request)
         curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
     if (!caDir.isEmpty())
         curl_easy_setopt(h, CURLOPT_CAPATH, caDir.constData());
-    if (!implicitTls) {
+    const bool authenticate = !request.server.user.isEmpty();
+    if (request.server.security != SmtpServerName::Security::ImplicitTls) {
         // A password only ever travels encrypted; otherwise STARTTLS when offered.
         curl_easy_setopt(h, CURLOPT_USE_SSL, authenticate ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
     }
     if (authenticate) {
+        const QByteArray user = detail::credentialBytes(request.userId);
+        const QByteArray password = detail::credentialBytes(request.password);
         curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
     }
+}
 
-    const CURLcode rc = curl_easy_perform(h);
-    t_certificateCheck = nullptr;
-    if (!curl) {
-        // The kept handle outlives this call: nothing of it may point at this
-        // call's locals when it closes its connection later (QUIT).
-        curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
-        curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
-        curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
-        curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, nullptr);
-        curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, nullptr);
-        // The close callback stays: its slot lives as long as the handle.
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
-        curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
-        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
-    }
-    // A handle of this call alone closes its connection (QUIT) here, while
-    // what its callbacks use still exists.
-    const auto closeOwnHandle = qScopeGuard([&curl] { curl.reset(); });
+// The kept handle outlives this call: nothing of it may point at this
+// call's locals when it closes its connection later (QUIT).
+void detachFromCall(CURL *h)
+{
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, nullptr);
+    curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, nullptr);
+    // The close callback stays: its slot lives as long as the handle.
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
+}
+
+// What a finished transfer tells the caller; a refused certificate comes
+// with the certificate, for the user to decide on.
+SmtpResult outcome(CURLcode rc, const Transcript &transcript, const SmtpRequest &request, const char *errorBuffer,
+                   const CertificateCheck &certificateCheck)
+{
     if (rc == CURLE_OK) {
         SmtpResult sent;
         sent.encrypted = transcript.encrypted;
         return sent;
     }
     SmtpResult result = describe(rc, transcript, request, errorBuffer);
+    const bool pinned = !request.trustedCertificateSha256.isEmpty();
     const bool certificateRefused = rc == CURLE_PEER_FAILED_VERIFICATION
         || (pinned && rc == CURLE_SSL_CONNECT_ERROR && !certificateCheck.leaf.isEmpty()
             && QCryptographicHash::hash(certificateCheck.leaf, QCryptographicHash::Sha256) != request.trustedCertificateSha256);
@@ -446,6 +445,51 @@ SmtpResult transfer(const SmtpRequest &request)
                                            : QString::fromUtf8(errorBuffer);
     }
     return result;
+}
+
+// The transfer itself; runs on the worker thread.
+SmtpResult transfer(const SmtpRequest &request)
+{
+    SmtpConnectionKeeper::Connection noKeeper;
+    SmtpConnectionKeeper::Connection &keptConnection = request.keeper ? request.keeper->connection() : noKeeper;
+    std::unique_lock keptLock(keptConnection.mutex);
+    std::unique_ptr<CURL, CurlEasyCleanup> curl;
+    CURL *h = takeHandle(request, keptConnection, keptLock, curl);
+    if (!h)
+        return failure(NMailErrorSend, QStringLiteral("送信の準備ができませんでした。"));
+
+    const bool implicitTls = request.server.security == SmtpServerName::Security::ImplicitTls;
+    const QByteArray url = (implicitTls ? "smtps://" : "smtp://") + request.server.hostAndPort().toUtf8() + "/"
+        + request.ehloName;
+    std::unique_ptr<curl_slist, CurlSlistFree> recipients(
+        curl_slist_append(nullptr, QByteArray("<" + request.to.toUtf8() + ">").constData()));
+    Transcript transcript;
+    Upload upload{&request.message};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_socket_t ownSocket = CURL_SOCKET_BAD;
+    transcript.socket = curl ? &ownSocket : &keptConnection.socket;
+
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    setTransaction(h, request, recipients.get(), &upload);
+    // The data is canonical CRLF already; CURLOPT_CRLF would double the CRs.
+    curl_easy_setopt(h, CURLOPT_CRLF, 0L);
+    setWatchers(h, request, transcript);
+    setTimeouts(h, request.timeouts);
+    setSecurity(h, request);
+
+    CertificateCheck certificateCheck{request.trustedCertificateSha256, {}};
+    t_certificateCheck = &certificateCheck;
+    const CURLcode rc = curl_easy_perform(h);
+    t_certificateCheck = nullptr;
+    if (!curl)
+        detachFromCall(h);
+    // A handle of this call alone closes its connection (QUIT) here, while
+    // what its callbacks use still exists.
+    const auto closeOwnHandle = qScopeGuard([&curl] { curl.reset(); });
+    return outcome(rc, transcript, request, errorBuffer, certificateCheck);
 }
 
 } // namespace

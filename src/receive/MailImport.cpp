@@ -130,6 +130,133 @@ std::unique_ptr<MailSource> MailSource::open(const QString &path, QString *error
     return source;
 }
 
+namespace {
+
+// One import run: the messages taken in one by one, stored as the mail check
+// stores them and committed to the disk in groups.
+class Import
+{
+public:
+    Import(const ImportOptions &options, MailSource &source, MailStore &store, int count, bool attachmentFolderReady,
+           ImportResult *result)
+        : m_options(options), m_source(source), m_store(store), m_count(count),
+          m_attachmentFolderReady(attachmentFolderReady), m_result(*result)
+    {
+        m_sinceCommit.start();
+    }
+
+    // Until the range, the source or the store ends, a stop request or a failure.
+    void run(const std::function<void(int)> &progress, const std::atomic_bool *stop)
+    {
+        m_result.end = ImportResult::End::Done;
+        QByteArray raw;
+        for (int n = 1; m_options.last == 0 || n <= m_options.last; ++n) {
+            if (!m_source.next(&raw)) {
+                if (!m_source.error().isEmpty())
+                    fail(n, QStringLiteral("%1 件目のメールを読めません。%2").arg(n).arg(m_source.error()));
+                break;
+            }
+            if (n < m_options.first)
+                continue;
+            if (stop && stop->load()) {
+                endAt(ImportResult::End::Stopped, n);
+                break;
+            }
+            if (m_count >= common::RecordFile::MaxRecords) {
+                endAt(ImportResult::End::StoreFull, n);
+                break;
+            }
+            if (progress)
+                progress(n);
+            if (const QString failure = importOne(n, std::exchange(raw, QByteArray())); !failure.isEmpty()) {
+                fail(n, failure);
+                break;
+            }
+            ++m_count;
+            ++m_result.imported;
+            ++m_uncommitted;
+            if ((m_uncommitted >= CommitEvery || m_sinceCommit.elapsed() >= CommitAfterMs) && !commit()) {
+                endAt(ImportResult::End::Failed, n + 1);
+                return;
+            }
+        }
+        if (!commit())
+            m_result.end = ImportResult::End::Failed;
+    }
+
+private:
+    void endAt(ImportResult::End end, int nextFirst)
+    {
+        m_result.end = end;
+        m_result.nextFirst = nextFirst;
+    }
+
+    void fail(int n, const QString &error)
+    {
+        endAt(ImportResult::End::Failed, n);
+        m_result.error = error;
+    }
+
+    // Decoded as if just fetched, extracted and stored as the check does
+    // (see MailCheck::fetchAndStoreOne); what the check would leave on the
+    // server ends the import, the source keeping it. Empty when stored.
+    QString importOne(int n, QByteArray raw)
+    {
+        MessageTexts texts;
+        maillib::NMailLoadMail(std::move(raw), &texts.subject, &texts.date, &texts.from, &texts.header, &texts.body);
+        const maillib::RawMessage received = maillib::NMailPop3FetchedMessage();
+        ExtractionDetails extraction;
+        ExtractAttachments(texts, &m_workFileKeeper, &extraction);
+        if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
+            return QStringLiteral("%1 通目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めません。%4")
+                .arg(n)
+                .arg(texts.subject, attachmentFolderPath(),
+                     m_attachmentFolderReady ? extraction.error : QStringLiteral("（添付フォルダを作れません）"));
+        }
+        const StoredMail stored = storeReceivedMail(m_store, texts, extraction.writtenFiles, received, &m_unsyncedWhole);
+        if (stored.outcome == StoredMail::Outcome::KeptOnServer)
+            return QStringLiteral("%1 通目の%2").arg(n).arg(stored.reason);
+        if (stored.outcome == StoredMail::Outcome::StoreFailed)
+            return QStringLiteral("%1 通目のメール「%2」を保存できません。%3").arg(n).arg(texts.subject, stored.reason);
+        return {};
+    }
+
+    // The check's commit: the whole messages, then the records, on the disk.
+    bool commit()
+    {
+        if (m_uncommitted == 0)
+            return true;
+        QString error;
+        bool committed = syncWholeMessages(std::exchange(m_unsyncedWhole, {}), &error);
+        if (committed) {
+            const common::StoreStatus flushed = m_store.flushToDisk();
+            committed = bool(flushed);
+            error = flushed.message();
+        }
+        if (!committed) {
+            m_result.error = m_result.error.isEmpty() ? error : m_result.error + QStringLiteral("\n") + error;
+            return false;
+        }
+        m_uncommitted = 0;
+        m_sinceCommit.restart();
+        return true;
+    }
+
+    const ImportOptions &m_options;
+    MailSource &m_source;
+    MailStore &m_store;
+    int m_count;
+    const bool m_attachmentFolderReady;
+    ImportResult &m_result;
+    // As the check does: the work file's inode kept between messages.
+    WorkFileKeeper m_workFileKeeper;
+    QStringList m_unsyncedWhole; // whole messages saved since the last commit
+    int m_uncommitted = 0;
+    QElapsedTimer m_sinceCommit;
+};
+
+} // namespace
+
 ImportResult importMail(const ImportOptions &options, const std::function<void(int)> &progress,
                         const std::atomic_bool *stop)
 {
@@ -143,104 +270,14 @@ ImportResult importMail(const ImportOptions &options, const std::function<void(i
         return result;
 
     MailStore store;
-    int count = store.CountMailRecords();
+    const int count = store.CountMailRecords();
     if (!store.lastStatus()) {
         result.error = store.lastStatus().message();
         return result;
     }
-    // As the check does: the attachment folder made where missing, the work
-    // file's inode kept between messages.
+    // As the check does: the attachment folder made where missing.
     const bool attachmentFolderReady = ensureAttachmentFolder();
-    WorkFileKeeper workFileKeeper;
-    QStringList unsyncedWhole; // whole messages saved since the last commit
-    int uncommitted = 0;
-    QElapsedTimer sinceCommit;
-    sinceCommit.start();
-    // The check's commit: the whole messages, then the records, on the disk.
-    auto commit = [&]() -> bool {
-        if (uncommitted == 0)
-            return true;
-        QString error;
-        bool committed = syncWholeMessages(std::exchange(unsyncedWhole, {}), &error);
-        if (committed) {
-            const common::StoreStatus flushed = store.flushToDisk();
-            committed = bool(flushed);
-            error = flushed.message();
-        }
-        if (!committed) {
-            result.error = result.error.isEmpty() ? error : result.error + QStringLiteral("\n") + error;
-            return false;
-        }
-        uncommitted = 0;
-        sinceCommit.restart();
-        return true;
-    };
-
-    result.end = ImportResult::End::Done;
-    QByteArray raw;
-    for (int n = 1; options.last == 0 || n <= options.last; ++n) {
-        if (!source->next(&raw)) {
-            if (!source->error().isEmpty()) {
-                result.end = ImportResult::End::Failed;
-                result.error = QStringLiteral("%1 件目のメールを読めません。%2").arg(n).arg(source->error());
-                result.nextFirst = n;
-            }
-            break;
-        }
-        if (n < options.first)
-            continue;
-        if (stop && stop->load()) {
-            result.end = ImportResult::End::Stopped;
-            result.nextFirst = n;
-            break;
-        }
-        if (count >= common::RecordFile::MaxRecords) {
-            result.end = ImportResult::End::StoreFull;
-            result.nextFirst = n;
-            break;
-        }
-        if (progress)
-            progress(n);
-
-        // Decoded as if just fetched, extracted and stored as the check does
-        // (see MailCheck::fetchAndStoreOne); what the check would leave on
-        // the server ends the import, the source keeping it.
-        MessageTexts texts;
-        maillib::NMailLoadMail(std::move(raw), &texts.subject, &texts.date, &texts.from, &texts.header, &texts.body);
-        raw = QByteArray();
-        const maillib::RawMessage received = maillib::NMailPop3FetchedMessage();
-        ExtractionDetails extraction;
-        ExtractAttachments(texts, &workFileKeeper, &extraction);
-        QString failure;
-        if (extraction.outcome == ExtractionOutcome::AttachmentOpen) {
-            failure = QStringLiteral("%1 通目のメール「%2」の添付ファイルを添付フォルダ「%3」に書き込めません。%4")
-                          .arg(n)
-                          .arg(texts.subject, attachmentFolderPath(),
-                               attachmentFolderReady ? extraction.error : QStringLiteral("（添付フォルダを作れません）"));
-        } else {
-            const StoredMail stored = storeReceivedMail(store, texts, extraction.writtenFiles, received, &unsyncedWhole);
-            if (stored.outcome == StoredMail::Outcome::KeptOnServer)
-                failure = QStringLiteral("%1 通目の%2").arg(n).arg(stored.reason);
-            else if (stored.outcome == StoredMail::Outcome::StoreFailed)
-                failure = QStringLiteral("%1 通目のメール「%2」を保存できません。%3").arg(n).arg(texts.subject, stored.reason);
-        }
-        if (!failure.isEmpty()) {
-            result.end = ImportResult::End::Failed;
-            result.error = failure;
-            result.nextFirst = n;
-            break;
-        }
-        ++count;
-        ++result.imported;
-        ++uncommitted;
-        if ((uncommitted >= CommitEvery || sinceCommit.elapsed() >= CommitAfterMs) && !commit()) {
-            result.end = ImportResult::End::Failed;
-            result.nextFirst = n + 1;
-            return result;
-        }
-    }
-    if (!commit())
-        result.end = ImportResult::End::Failed;
+    Import(options, *source, store, count, attachmentFolderReady, &result).run(progress, stop);
     return result;
 }
 

@@ -200,6 +200,46 @@ QByteArray messageFromRecord(const MailRecord &record)
     return out;
 }
 
+namespace {
+
+// Why the export cannot start with these options; empty when it can.
+QString optionsProblem(const ExportOptions &options, int count)
+{
+    if (options.first < 1 || (options.last != 0 && options.last < options.first))
+        return QStringLiteral("書き出す範囲が正しくありません（--first は 1 以上、--last は --first 以上にしてください）。");
+    if (count > 0 && options.first > count)
+        return QStringLiteral("保存されているメールは %1 件なので、%2 件目からは書き出せません。").arg(count).arg(options.first);
+    if (QFileInfo::exists(options.path)) {
+        return QStringLiteral("「%1」はすでにあります。上書きはしないので、別の名前を指定するか、そのファイルを"
+                              "移してからもう一度実行してください。")
+            .arg(options.path);
+    }
+    return {};
+}
+
+// The message as received when its whole copy is in the attachment folder,
+// otherwise rebuilt from the record; counts which it was. False with the
+// error when the copy is there but cannot be read.
+bool messageOf(const MailRecord &record, const QString &folder, QByteArray *message, ExportResult *result)
+{
+    if (const QString name = wholeMessageFileNamed(record.body); !name.isEmpty()) {
+        QFile original(folder + name);
+        if (original.open(QIODevice::ReadOnly)) {
+            *message = original.readAll();
+            if (original.error() != QFileDevice::NoError) {
+                result->error = QStringLiteral("添付フォルダの「%1」を読めません（%2）。").arg(name, original.errorString());
+                return false;
+            }
+        }
+        ++(message->isEmpty() ? result->originalsMissing : result->originals);
+    }
+    if (message->isEmpty())
+        *message = messageFromRecord(record);
+    return true;
+}
+
+} // namespace
+
 ExportResult exportMbox(const ExportOptions &options, const std::function<void(int)> &progress,
                         const std::atomic_bool *stop)
 {
@@ -212,20 +252,9 @@ ExportResult exportMbox(const ExportOptions &options, const std::function<void(i
     }
     result.first = options.first;
     result.last = options.last == 0 ? count : qMin(options.last, count);
-    if (options.first < 1 || (options.last != 0 && options.last < options.first)) {
-        result.error = QStringLiteral("書き出す範囲が正しくありません（--first は 1 以上、--last は --first 以上にしてください）。");
+    result.error = optionsProblem(options, count);
+    if (!result.error.isEmpty())
         return result;
-    }
-    if (count > 0 && options.first > count) {
-        result.error = QStringLiteral("保存されているメールは %1 件なので、%2 件目からは書き出せません。").arg(count).arg(options.first);
-        return result;
-    }
-    if (QFileInfo::exists(options.path)) {
-        result.error = QStringLiteral("「%1」はすでにあります。上書きはしないので、別の名前を指定するか、そのファイルを"
-                                      "移してからもう一度実行してください。")
-                           .arg(options.path);
-        return result;
-    }
 
     QSaveFile file(options.path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -244,19 +273,8 @@ ExportResult exportMbox(const ExportOptions &options, const std::function<void(i
         }
         const MailRecord &record = CurrentMailRecord;
         QByteArray message;
-        if (const QString name = wholeMessageFileNamed(record.body); !name.isEmpty()) {
-            QFile original(folder + name);
-            if (original.open(QIODevice::ReadOnly)) {
-                message = original.readAll();
-                if (original.error() != QFileDevice::NoError) {
-                    result.error = QStringLiteral("添付フォルダの「%1」を読めません（%2）。").arg(name, original.errorString());
-                    return result;
-                }
-            }
-            ++(message.isEmpty() ? result.originalsMissing : result.originals);
-        }
-        if (message.isEmpty())
-            message = messageFromRecord(record);
+        if (!messageOf(record, folder, &message, &result))
+            return result;
         const QByteArray entry =
             mbox::entry(mbox::separatorLine(envelopeSender(storedText(record.from)), storedText(record.date)), message);
         if (file.write(entry) != entry.size()) {
