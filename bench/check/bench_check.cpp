@@ -430,7 +430,8 @@ std::optional<Timing> runOnFreshMailbox(testsupport::DovecotServer &server, cons
     // "valgrind --tool=callgrind --callgrind-out-file=/tmp/check.%p".
     QStringList command = QProcess::splitCommand(qEnvironmentVariable("GLIMRA_BENCH_CHECK_WRAPPER"));
     const bool wrapped = !command.isEmpty() && arguments.value(0) == QStringLiteral("--check-client");
-    const Timing t = wrapped ? timeProcess(command.takeFirst(), command + QStringList{program} + arguments)
+    const QString tool = wrapped ? command.takeFirst() : QString();
+    const Timing t = wrapped ? timeProcess(tool, command + QStringList{program} + arguments)
                              : timeProcess(program, arguments);
     const qsizetype left = server.messageFiles(user).size();
     if (t.seconds < 0 || (mustEmpty && left != 0)) {
