@@ -15,6 +15,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -93,6 +94,22 @@ QString text(const char16_t *literal)
 void showError(const QString &message)
 {
     common::prompts().inform(message, text(checktext::ErrorTitle), common::PromptIcon::Critical);
+}
+
+// Whether the record an earlier check stored for entry is still in the
+// store. Deleting mail in the viewer compacts the store, moving every later
+// record towards the start in order, so the record is looked for from its
+// number down; fingerprints read are kept for the next entries.
+bool stillStored(MailStore &store, const JournalEntry &entry, QHash<int, quint64> &fingerprints)
+{
+    for (int n = entry.record; n >= 1; --n) {
+        auto at = fingerprints.constFind(n);
+        if (at == fingerprints.cend())
+            at = fingerprints.insert(n, recordFingerprint(store.recordBytes(n).left(MailRecord::LiveOffset)));
+        if (*at == entry.recordHash)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -303,12 +320,12 @@ std::vector<bool> MailCheck::listMessages(int count)
         return alreadyStored;
     run.journal->load();
     run.groupMark = run.journal->mark();
-    // Stored by a check whose deletions never took effect, as the record still shows.
+    // Stored by a check whose deletions never took effect, as the store still shows.
+    QHash<int, quint64> fingerprints;
     for (int i = 1; i <= count; ++i) {
         const JournalEntry *entry = run.journal->find(run.uidls[size_t(i - 1)]);
-        alreadyStored.push_back(
-            entry && entry->size == sizes[size_t(i - 1)]
-            && recordFingerprint(run.store.recordBytes(entry->record).left(MailRecord::LiveOffset)) == entry->recordHash);
+        alreadyStored.push_back(entry && entry->size == sizes[size_t(i - 1)]
+                                && stillStored(run.store, *entry, fingerprints));
     }
     return alreadyStored;
 }

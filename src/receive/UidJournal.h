@@ -28,9 +28,10 @@ struct JournalEntry
 // the store's group flush, before the group is deleted from the server; the
 // deletions take effect only when the session ends well, so a check that dies
 // in between leaves messages on the server that are already stored. The next
-// check deletes those without storing them again, provided the record named
-// still holds what was stored (otherwise the message is simply stored again:
-// a duplicate is possible, a loss never). Entries are kept per account; a
+// check deletes those without storing them again, provided the store still
+// holds the record stored, at its number or, once older mail was deleted,
+// lower down (otherwise the message is simply stored again: a duplicate is
+// possible, a loss never). Entries are kept per account; a
 // line that is torn or damaged is ignored.
 class UidJournal
 {

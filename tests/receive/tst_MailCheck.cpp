@@ -644,16 +644,22 @@ private Q_SLOTS:
 
     // A session that dies after its group was flushed, before QUIT is
     // answered, leaves stored mail on the server; the next check deletes it
-    // without storing it again where the server gives unique IDs.
+    // without storing it again where the server gives unique IDs, also when
+    // older mail was deleted in the viewer meanwhile (the store compacted).
     void checkDyingBeforeQuitStoresNothingTwice_data()
     {
         QTest::addColumn<bool>("uidl");
-        QTest::newRow("UIDL") << true;
-        QTest::newRow("no UIDL") << false;
+        QTest::addColumn<bool>("olderDeleted");
+        QTest::newRow("UIDL") << true << false;
+        QTest::newRow("UIDL, older mail deleted between") << true << true;
+        QTest::newRow("no UIDL") << false << false;
     }
     void checkDyingBeforeQuitStoresNothingTwice()
     {
         QFETCH(bool, uidl);
+        QFETCH(bool, olderDeleted);
+        if (olderDeleted)
+            QVERIFY(receive::MailStore().appendMailRecord(QStringLiteral("old"), {}, {}, {}).ok());
         testsupport::FakePop3Server fake;
         fake.capabilities = uidl ? QList<QByteArray>{"USER", "UIDL"} : QList<QByteArray>{"USER"};
         fake.messages = {textMessage("m1", "一\r\n"), textMessage("m2", "二\r\n"), textMessage("m3", "三\r\n")};
@@ -669,6 +675,8 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->shown.size(), 1);
         QCOMPARE(m_prompts->shown.first().text.contains(QStringLiteral("UIDL")), !uidl);
 
+        if (olderDeleted)
+            QVERIFY(receive::MailStore().DeleteMailRecord(1).ok());
         // Meanwhile m1 went from the server (another client), and m4 arrived.
         fake.hook = nullptr;
         fake.messages.removeFirst();
