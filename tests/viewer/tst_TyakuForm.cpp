@@ -302,13 +302,16 @@ private Q_SLOTS:
     void checkWhileOpenListsTheNewMail_data()
     {
         QTest::addColumn<bool>("autoShow");
-        QTest::newRow("auto-show clear") << false;
-        QTest::newRow("auto-show ticked") << true;
+        QTest::addColumn<bool>("clickedAtOnce");
+        QTest::newRow("auto-show clear") << false << false;
+        QTest::newRow("auto-show ticked") << true << false;
+        QTest::newRow("a row clicked as the check ends") << false << true;
     }
 
     void checkWhileOpenListsTheNewMail()
     {
         QFETCH(bool, autoShow);
+        QFETCH(bool, clickedAtOnce);
         Fixture f;
         f.store(numberedMails(2));
         testsupport::FakePop3Server pop3;
@@ -326,8 +329,16 @@ private Q_SLOTS:
         f.clickRow(1);
 
         QTest::mouseClick(control<QToolButton>(&main, QStringLiteral("Jyushin")), Qt::LeftButton);
+        if (clickedAtOnce)
+            f.clickRow(0); // in the list as it was before the check
         QTRY_COMPARE(f.rows(), 3);
         QCOMPARE(f.storedSubjects().last(), QStringLiteral("new mail"));
+        if (clickedAtOnce) {
+            // The mail clicked stays shown and chosen.
+            QCOMPARE(f.boxes().first(), QStringLiteral("件名1"));
+            QCOMPARE(f.form->selectedRecordNumber(), 1);
+            return;
+        }
         QCOMPARE(f.boxes(), (QStringList{"new mail", "new@example.jp", "Thu, 10 Dec 2026 09:00:00 +0900"}));
         QCOMPARE(f.form->selectedRecordNumber(), 0);
         QVERIFY(!f.form->selectionMarked());

@@ -142,6 +142,7 @@ private:
     void showMail(const ShownMail &mail);
     void clearListSelection();
     void refillAfterCheck();
+    void refillBeforeShowing(int row);
     void ClipboardRoundTrip();
     void setBody(const QString &text);
     void selectMatch(const BodyMatch &match);

@@ -55,6 +55,20 @@ void TyakuForm::refillAfterCheck()
     FillMailList();
 }
 
+void TyakuForm::refillBeforeShowing(int row)
+{
+    // A row chosen in the list from before a check that has just ended: the
+    // list gains the new mail first (the rows before keep their numbers), and
+    // the row chosen stays chosen.
+    m_refillTimer->stop();
+    FillMailList();
+    const QScopedValueRollback filling(m_filling, true);
+    const QModelIndex chosen = m_model->index(row - 1, 0);
+    m_mailList->selectionModel()->setCurrentIndex(chosen, QItemSelectionModel::ClearAndSelect
+                                                              | QItemSelectionModel::Rows);
+    m_mailList->scrollTo(chosen);
+}
+
 void TyakuForm::clearListSelection()
 {
     const QScopedValueRollback filling(m_filling, true);
@@ -144,6 +158,8 @@ void TyakuForm::MailListView_Click()
     const int n = selectedRecordNumber();
     if (n == 0)
         return;
+    if (m_refillTimer->isActive() && !receive::mailCheckRunning())
+        refillBeforeShowing(n);
     receive::MailStore store;
     const common::RecordRead read = store.GetMailRecord(n);
     if (read == common::RecordRead::Failed) {
