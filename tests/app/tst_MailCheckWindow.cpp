@@ -235,12 +235,15 @@ private Q_SLOTS:
     void stopPressedPartWayKeepsTheRestOnTheServer_data()
     {
         QTest::addColumn<bool>("byClosing");
-        QTest::newRow("中止") << false;
-        QTest::newRow("closing the window") << true;
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::newRow("中止") << false << false;
+        QTest::newRow("中止 from the keyboard") << false << true;
+        QTest::newRow("closing the window") << true << false;
     }
     void stopPressedPartWayKeepsTheRestOnTheServer()
     {
         QFETCH(bool, byClosing);
+        QFETCH(bool, byKeyboard);
         // Enough messages that the check outlasts a few turns of the event loop.
         QList<QByteArray> subjects;
         for (int i = 1; i <= 200; ++i)
@@ -270,6 +273,9 @@ private Q_SLOTS:
             secondCheckTried = true;
             if (byClosing)
                 program.form->close();
+            else if (byKeyboard) // the clicks above took the focus; the first key brings it back
+                for (int key = 0; key < 2; ++key)
+                    QTest::keyClick(program.form->focusWidget(), Qt::Key_Space);
             else
                 QTest::mouseClick(panel->stopButton(), Qt::LeftButton);
         });

@@ -79,6 +79,7 @@ CheckProgressPanel::CheckProgressPanel(QWidget *parent) : QFrame(parent)
     m_stopButton->setAccessibleName(QStringLiteral("受信の中止"));
     m_stopButton->setToolTip(stopTip());
     connect(m_stopButton, &QPushButton::clicked, this, &CheckProgressPanel::stopRequested);
+    setFocusProxy(m_stopButton);
 
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(6, 4, 6, 4);
@@ -157,7 +158,13 @@ bool CheckModality::eventFilter(QObject *watched, QEvent *event)
         return false;
     if (QApplication::activeModalWidget())
         return false; // a message box of the check: Qt's own modality applies
-    return !(widget == m_allowed || m_allowed->isAncestorOf(widget));
+    if (widget == m_allowed || m_allowed->isAncestorOf(widget))
+        return false;
+    // A click on another control has taken the focus all the same: a key
+    // pressed in the main window brings it back to the panel.
+    if (event->type() == QEvent::KeyPress && widget->window() == m_mainWindow)
+        m_allowed->setFocus();
+    return true;
 }
 
 MainFormMailCheck::MainFormMailCheck(MainForm &form) : QObject(&form), m_form(form), m_check(*this)
@@ -194,6 +201,10 @@ void MainFormMailCheck::checkStarted()
     m_panel->showProgress({});
     m_panel->show();
     m_panel->raise();
+    // Input reaches only the panel meanwhile: "中止" takes the window's
+    // focus, so that the keyboard can press it too, and gives it back after.
+    m_focusBeforeCheck = m_form.focusWidget();
+    m_panel->setFocus();
     m_modality = new CheckModality(m_panel, &m_form, [this] { closeAskedDuringCheck(); }, this);
 }
 
@@ -202,6 +213,13 @@ void MainFormMailCheck::checkEnded()
     putPendingMailIntoViewer();
     delete m_modality;
     m_modality = nullptr;
+    // Before the panel goes, so that the focus does not move on to the next control.
+    if (m_form.focusWidget() == m_panel->stopButton()) {
+        if (m_focusBeforeCheck)
+            m_focusBeforeCheck->setFocus();
+        else
+            m_panel->stopButton()->clearFocus();
+    }
     m_panel->hide();
 }
 

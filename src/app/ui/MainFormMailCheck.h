@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -39,7 +40,8 @@ private:
 
 // Keeps the user from starting anything while a check runs: input reaches only
 // the progress panel and message boxes, and no window closes; closing the main
-// window is passed on to mainWindowClosed instead.
+// window is passed on to mainWindowClosed instead. A key pressed elsewhere in
+// the main window gives the panel the focus.
 class CheckModality final : public QObject
 {
     Q_OBJECT
@@ -97,6 +99,7 @@ private:
     std::optional<ShownMail> m_pendingMail;
     CheckProgressPanel *m_panel;
     CheckModality *m_modality = nullptr;
+    QPointer<QWidget> m_focusBeforeCheck; // the main window's focus when the check began
     bool m_closeAfterCheck = false; // the main window was closed during the check
 };
 
