@@ -255,9 +255,12 @@ void MailCheck::closeSession(const MailCheckResult &result)
             run.deletedUids.insert(run.uidls[size_t(n - 1)]);
     }
     if (!closed && result.stored > 0 && !m_cancelled) {
-        run.fail(QStringLiteral("%1\r\n\r\nサーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
+        // The reason the session died is told once, where it first arose.
+        const QString why =
+            run.failures.contains(closed.message()) ? QString() : closed.message() + QStringLiteral("\r\n\r\n");
+        run.fail(QStringLiteral("%1サーバーとの接続を正しく終えられなかったため、今回保存した %2 件の"
                                 "メールがサーバーにも残っています。%3")
-                     .arg(closed.message())
+                     .arg(why)
                      .arg(result.stored)
                      .arg(run.nextCheckText()));
     }

@@ -640,6 +640,8 @@ private Q_SLOTS:
         QVERIFY2(box.contains(QStringLiteral("まだ保存していない 1 件")), qPrintable(box));
         QVERIFY2(box.contains(QStringLiteral("今回保存した 2 件")), qPrintable(box));
         QVERIFY2(box.contains(QStringLiteral("UIDL")), qPrintable(box));
+        QStringList paragraphs = box.split(QStringLiteral("\r\n\r\n"));
+        QVERIFY2(paragraphs.removeDuplicates() == 0, qPrintable(box)); // no reason told twice
     }
 
     // A session that dies after its group was flushed, before QUIT is
