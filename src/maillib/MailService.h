@@ -113,6 +113,10 @@ struct MailTexts
     QString from;
     QString header;
     QString body;
+    // Set by a caller that extracts the attachments next: extraction rewrites
+    // the body to the text anyway, so the raw MIME body (megabytes of base64
+    // in a mail with attachments) is not made and the body is left empty.
+    bool extractingNext = false;
 };
 
 // The exact bytes of a received message, as the server sent them (dot-stuffing

@@ -42,8 +42,12 @@ MailResult MailService::extractAttachments(MailTexts *texts, const QString &fold
         *writtenFiles = result.writtenFiles;
     if (result.code < 0)
         m_d->lastError = result.error;
-    if (result.code == NMailErrorSplitIncomplete)
-        return MailResult::failure(result.code, result.error); // a piece of a split message is kept as it came
+    if (result.code == NMailErrorSplitIncomplete) {
+        // A piece of a split message is kept as it came, its raw body included.
+        if (texts && fetched)
+            texts->body = message->body();
+        return MailResult::failure(result.code, result.error);
+    }
     if (texts) {
         texts->subject = result.mail.subject;
         texts->date = result.mail.date;

@@ -139,12 +139,13 @@ void handOut(MailService::Private &d, const std::shared_ptr<const detail::Decode
 {
     const DecodedMail &mail = message->mail();
     fillFields(d, mail, texts);
+    const QString body = texts && texts->extractingNext ? mail.body : message->body();
     if (texts)
-        texts->body = mail.body;
+        texts->body = body;
     detail::LastFetched &last = d.lastFetched;
     last.raw = message->raw();
     last.header = mail.header;
-    last.body = mail.body;
+    last.body = body;
     last.decoded = message;
 }
 

@@ -36,7 +36,10 @@ QString rawBytesToText(const QByteArray &raw)
 DecodedMail decodeMail(const QByteArray &raw)
 {
     const detail::ParsedMail parsed(raw);
-    return detail::decodeParsed(parsed);
+    DecodedMail mail = detail::decodeParsed(parsed);
+    if (mail.multipart)
+        mail.body = parsed.bodyText();
+    return mail;
 }
 
 detail::DecodedMessage::DecodedMessage(const QByteArray &raw)
@@ -53,6 +56,11 @@ detail::DecodedMessage::DecodedMessage(QByteArray &&raw)
 {
 }
 
+QString detail::DecodedMessage::body() const
+{
+    return m_mail.multipart ? m_parsed.bodyText() : m_mail.body;
+}
+
 DecodedMail detail::decodeParsed(const ParsedMail &parsed)
 {
     DecodedMail mail;
@@ -62,7 +70,9 @@ DecodedMail detail::decodeParsed(const ParsedMail &parsed)
     mail.header = headerBlockText(parsed.headerBlock());
     mail.text = parsed.text();
     mail.multipart = !parsed.isTextMessage();
-    mail.body = mail.multipart ? parsed.bodyText() : mail.text;
+    // The raw body of a multipart message is made by the caller that wants it.
+    if (!mail.multipart)
+        mail.body = mail.text;
     mail.incompleteFragment = parsed.isIncompleteFragment();
     for (const detail::AttachmentPart &part : parsed.attachments())
         mail.attachments.append({part.fileName, part.mimeType});

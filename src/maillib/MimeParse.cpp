@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 #include <vector>
 #include <mutex>
@@ -149,10 +150,29 @@ QString normaliseLineEnds(const QString &text)
 
 } // namespace
 
+namespace {
+
+// The parser decodes every encoded word of a header through iconv, opening
+// and closing a descriptor each time. glibc unloads a charset's module once
+// no descriptor uses it and others come and go, so a check of mixed
+// ISO-2022-JP and Shift_JIS mail loads and unloads the modules for every
+// message. One descriptor kept open for each charset common in Japanese
+// mail keeps its module loaded for the life of the program.
+void keepJapaneseCharsetsLoaded()
+{
+    for (const char *charset : {"ISO-2022-JP", "SHIFT_JIS", "CP932", "EUC-JP", "CP1252"})
+        static_cast<void>(iconv_open("UTF-8", charset)); // kept open for good
+}
+
+} // namespace
+
 void ensureGMime()
 {
     static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
+    std::call_once(once, [] {
+        g_mime_init();
+        keepJapaneseCharsetsLoaded();
+    });
 }
 
 ParsedMail::ParsedMail(const QByteArray &raw)

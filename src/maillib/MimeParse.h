@@ -110,7 +110,8 @@ private:
 
 namespace maillib::detail {
 
-// Builds what decodeMail returns from an already parsed message.
+// Builds what decodeMail returns from an already parsed message, but for the
+// raw body of a multipart message (ParsedMail::bodyText), left empty.
 [[nodiscard]] DecodedMail decodeParsed(const ParsedMail &parsed);
 
 // A received message with its parse and its decoded form, kept together so
@@ -128,7 +129,10 @@ public:
 
     const QByteArray &raw() const { return m_raw; }
     const ParsedMail &parsed() const { return m_parsed; }
+    // The mail; the body of a multipart message is left empty here, as
+    // extraction replaces it by the text: body() makes it when it is wanted.
     const DecodedMail &mail() const { return m_mail; }
+    [[nodiscard]] QString body() const;
 
 private:
     QByteArray m_raw;

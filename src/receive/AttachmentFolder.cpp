@@ -111,14 +111,15 @@ ExtractionOutcome extractAttachmentsQuietly(maillib::MailService &service, Messa
     ExtractionDetails &out = details ? *details : ignored;
     out = ExtractionDetails();
     const QString folder = attachmentFolderPath();
-    const QString workFile = workFilePath();
     // A message the layer has just fetched is extracted from the bytes it
     // received; the text through the work file would not be read, and
     // writing it costs more than the extraction itself.
     const bool fromFetchedBytes = service.usesFetchedBytes(texts.header, texts.body);
     bool workFileOk = true;
     QString messageText;
+    QString workFile;
     if (!fromFetchedBytes) {
+        workFile = workFilePath();
         const QString written = common::CutAtNul(texts.header) + QLatin1String("\r\n")
                                 + common::CutAtNul(texts.body) + QLatin1String("\r\n");
         if (keeper)

@@ -317,6 +317,7 @@ HandedMail MailCheckWorker::fetchOne(maillib::MailService &service, const FetchP
 
     // Status, size and fetch: a message not fetched whole is neither stored nor deleted.
     maillib::MailTexts fetched;
+    fetched.extractingNext = true;
     maillib::MailResult result = service.pop3MailStatus(plan.handle, number, &fetched);
     if (result) {
         result = service.pop3MailSize(plan.handle, number);

@@ -202,7 +202,7 @@ void TestAttachmentExtractor::largeMessageIsReadFromDisk()
     maillib::detail::DecodedMessage decoded{QByteArray(raw)};
     QVERIFY(decoded.parsed().keptOnDisk());
     QVERIFY(decoded.raw().isEmpty());
-    QCOMPARE(decoded.mail().body, bodyText);
+    QCOMPARE(decoded.body(), bodyText);
     QCOMPARE(decoded.mail().text, QStringLiteral("テスト"));
     QTemporaryDir dir;
     const maillib::ExtractionResult result =
