@@ -9,6 +9,7 @@
 #include <QMimeDatabase>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -191,16 +192,25 @@ int createFreeName(int dirFd, const QString &wanted, QHash<QString, int> &nextNu
 }
 
 // Writes the part's content to fd and closes it; on failure removes the file
-// and sets *error to the errno to report.
+// and sets *error to the errno to report. The file is not synced here (a file
+// stream of the parser's library would sync every file and make the fetch wait
+// for the disk): whoever relies on it syncs it, once for a group of files.
 bool writePart(const detail::ParsedMail &parsed, const detail::AttachmentPart &part, int dirFd, int fd,
                const QString &name, int *error)
 {
-    detail::GMimePtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
-    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
-    bool ok = parsed.writeContent(part, stream.get()) && g_mime_stream_flush(stream.get()) == 0;
+    FILE *file = ::fdopen(fd, "wb");
+    if (!file) {
+        *error = errno;
+        ::close(fd);
+        ::unlinkat(dirFd, QFile::encodeName(name).constData(), 0);
+        return false;
+    }
+    detail::GMimePtr<GMimeStream> stream(g_mime_stream_file_new(file));
+    g_mime_stream_file_set_owner(GMIME_STREAM_FILE(stream.get()), FALSE);
+    bool ok = parsed.writeContent(part, stream.get()) && std::fflush(file) == 0;
     *error = errno;
     stream.reset();
-    if (::close(fd) != 0 && ok) {
+    if (std::fclose(file) != 0 && ok) {
         ok = false;
         *error = errno;
     }

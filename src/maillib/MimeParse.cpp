@@ -155,12 +155,13 @@ namespace {
 // The parser decodes every encoded word of a header through iconv, opening
 // and closing a descriptor each time. glibc unloads a charset's module once
 // no descriptor uses it and others come and go, so a check of mixed
-// ISO-2022-JP and Shift_JIS mail loads and unloads the modules for every
+// ISO-2022-JP and Shift_JIS mail (with Latin-1, the parser's last resort for
+// raw 8-bit headers) loads and unloads the modules for every
 // message. One descriptor kept open for each charset common in Japanese
 // mail keeps its module loaded for the life of the program.
 void keepJapaneseCharsetsLoaded()
 {
-    for (const char *charset : {"ISO-2022-JP", "SHIFT_JIS", "CP932", "EUC-JP", "CP1252"})
+    for (const char *charset : {"ISO-2022-JP", "SHIFT_JIS", "CP932", "EUC-JP", "CP1252", "ISO-8859-1"})
         static_cast<void>(iconv_open("UTF-8", charset)); // kept open for good
 }
 

@@ -179,7 +179,7 @@ QString saveWholeMessage(const QString &folder, const maillib::RawMessage &raw, 
     return {};
 }
 
-bool syncWholeMessages(const QStringList &paths, QString *error)
+bool syncSavedFiles(const QStringList &paths, QString *error)
 {
     QStringList folders;
     for (const QString &path : paths) {

@@ -25,7 +25,7 @@ namespace receive {
 // name taken gets " (2)", " (3)" ... before ".eml". The file is read back and
 // must hold exactly the bytes of raw (an empty raw is refused). It is on the
 // disk when this returns; with toSync given, its path is added there instead and
-// syncWholeMessages must succeed before the server's copy is deleted.
+// syncSavedFiles must succeed before the server's copy is deleted.
 // Returns the file name used, or an empty text with error set to a Japanese
 // reason.
 [[nodiscard]] QString saveWholeMessage(const QString &folder, const maillib::RawMessage &raw, const QString &date,
@@ -35,7 +35,7 @@ namespace receive {
 
 // Waits until the files saved with toSync, and their folders' entries, are
 // on the disk; false with error set to a Japanese reason when one is not.
-[[nodiscard]] bool syncWholeMessages(const QStringList &paths, QString *error);
+[[nodiscard]] bool syncSavedFiles(const QStringList &paths, QString *error);
 
 // Why a message is kept whole beside its record.
 enum class WholeReason {

@@ -48,7 +48,7 @@ struct MailCheck::Run
     // so a crash or a full disk at any moment leaves every unflushed one there.
     MailStore store;
     QList<int> unflushed;        // stored since the last flush, by message number
-    QStringList unsyncedWhole;   // whole messages saved since the last flush
+    QStringList unsyncedFiles;   // attachments and whole messages saved since the last flush
     qint64 groupMark = 0;        // where the group's journal entries begin
     QElapsedTimer sinceFlush;
     int handled = 0;             // messages stored, recognised or deliberately left behind
@@ -445,7 +445,7 @@ bool MailCheck::storeOne(const HandedMail &mail, MailCheckResult &result)
     run.progress.stored = result.stored;
     run.finishedBytes += qMax<qint64>(0, mail.size);
     run.unflushed << mail.number;
-    run.unsyncedWhole << mail.unsyncedWhole;
+    run.unsyncedFiles << mail.writtenFiles << mail.unsyncedWhole;
     if (run.unflushed.size() >= FlushEvery || run.sinceFlush.elapsed() >= FlushAfterMs)
         return commitGroup();
     return true;
@@ -457,7 +457,7 @@ bool MailCheck::commitGroup()
     if (run.unflushed.isEmpty())
         return true;
     const QList<int> numbers = std::exchange(run.unflushed, {});
-    const QStringList whole = std::exchange(run.unsyncedWhole, {});
+    const QStringList whole = std::exchange(run.unsyncedFiles, {});
     const qint64 journalMark = std::exchange(run.groupMark, run.journalInUse() ? run.journal->mark() : 0);
     run.sinceFlush.restart();
     auto notKept = [&](const QString &why, const QString &how) {
@@ -478,7 +478,7 @@ bool MailCheck::commitGroup()
     common::StoreStatus flushed;
     bool journalSynced = true;
     run.worker->runAside([&] {
-        wholeSynced = syncWholeMessages(whole, &wholeError);
+        wholeSynced = syncSavedFiles(whole, &wholeError);
         if (!wholeSynced)
             return;
         flushed = run.store.flushToDisk();

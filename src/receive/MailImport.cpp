@@ -213,11 +213,12 @@ private:
                 .arg(texts.subject, attachmentFolderPath(),
                      m_attachmentFolderReady ? extraction.error : QStringLiteral("（添付フォルダを作れません）"));
         }
-        const StoredMail stored = storeReceivedMail(m_store, texts, extraction.writtenFiles, received, &m_unsyncedWhole);
+        const StoredMail stored = storeReceivedMail(m_store, texts, extraction.writtenFiles, received, &m_unsyncedFiles);
         if (stored.outcome == StoredMail::Outcome::KeptOnServer)
             return QStringLiteral("%1 通目の%2").arg(n).arg(stored.reason);
         if (stored.outcome == StoredMail::Outcome::StoreFailed)
             return QStringLiteral("%1 通目のメール「%2」を保存できません。%3").arg(n).arg(texts.subject, stored.reason);
+        m_unsyncedFiles << extraction.writtenFiles;
         return {};
     }
 
@@ -227,7 +228,7 @@ private:
         if (m_uncommitted == 0)
             return true;
         QString error;
-        bool committed = syncWholeMessages(std::exchange(m_unsyncedWhole, {}), &error);
+        bool committed = syncSavedFiles(std::exchange(m_unsyncedFiles, {}), &error);
         if (committed) {
             const common::StoreStatus flushed = m_store.flushToDisk();
             committed = bool(flushed);
@@ -250,7 +251,7 @@ private:
     ImportResult &m_result;
     // As the check does: the work file's inode kept between messages.
     WorkFileKeeper m_workFileKeeper;
-    QStringList m_unsyncedWhole; // whole messages saved since the last commit
+    QStringList m_unsyncedFiles; // attachments and whole messages saved since the last commit
     int m_uncommitted = 0;
     QElapsedTimer m_sinceCommit;
 };

@@ -43,7 +43,7 @@ struct StoredMail
 // faithfully (a body too long for it, or a character CP932 has no form for)
 // the whole message is first written beside it, in the attachment folder, and
 // the body ends with a line naming that file; the file's path is added to
-// unsyncedWhole, which must be synced (syncWholeMessages) before the server's
+// unsyncedWhole, which must be synced (syncSavedFiles) before the server's
 // copy is deleted. The record is appended without waiting for the disk
 // (MailStore::flushToDisk). It is prepareReceivedMail, then
 // appendReceivedMail unless the outcome is KeptOnServer.

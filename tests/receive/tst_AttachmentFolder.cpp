@@ -117,10 +117,10 @@ private Q_SLOTS:
         QFile saved(toSync.first());
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("Subject: x\r\n\r\nbody\r\n"));
-        QVERIFY(receive::syncWholeMessages(toSync, &error));
+        QVERIFY(receive::syncSavedFiles(toSync, &error));
         // A file gone before the sync is never reported as on the disk.
         QVERIFY(QFile::remove(toSync.first()));
-        QVERIFY(!receive::syncWholeMessages(toSync, &error));
+        QVERIFY(!receive::syncSavedFiles(toSync, &error));
         QVERIFY(error.contains(name));
     }
 
