@@ -524,8 +524,10 @@ int runCrashTrials(int trials, int perTrial, bool withJournal)
             ++storedOnly;
         else
             ++serverOnly;
-        if (s > 1)
+        if (s > 1) {
             doubled += s - 1;
+            std::printf("stored %d times: %s\n", s, qPrintable(subject));
+        }
     }
     std::printf("\n%d trials of %d messages (%d killed mid-run): %lld delivered; lost %d; in the store only %d; "
                 "on the server only %d; both %d; extra copies in the store %d\n",
