@@ -329,6 +329,31 @@ StoreStatus RecordFile::flush()
     return {};
 }
 
+StoreStatus RecordFile::measure(int *wholeRecords, qint64 *pieceBytes)
+{
+    *wholeRecords = 0;
+    *pieceBytes = 0;
+    const QString path = storePath();
+    struct stat info;
+    if (fs().stat(encoded(path), &info) != 0)
+        return errno == ENOENT ? StoreStatus() : StoreStatus::failure(StoreError::CannotOpen, path, errno);
+    *wholeRecords = int(qint64(info.st_size) / m_layout.length);
+    *pieceBytes = qint64(info.st_size) % m_layout.length;
+    return {};
+}
+
+StoreStatus RecordFile::cutAfter(int wholeRecords)
+{
+    const QString path = storePath();
+    Fd fd(fs().open(encoded(path), O_RDWR, 0));
+    if (!fd.valid())
+        return StoreStatus::failure(StoreError::CannotOpen, path, errno);
+    if (fs().ftruncate(fd.get(), off_t(qint64(wholeRecords) * m_layout.length)) != 0)
+        return StoreStatus::failure(StoreError::CannotWrite, path, errno);
+    fd.close();
+    return {};
+}
+
 StoreStatus RecordFile::setLive(int n, qint16 live)
 {
     if (n < 1)

@@ -67,6 +67,12 @@ public:
     // records written with Flush::No.
     [[nodiscard]] StoreStatus flush();
 
+    // The whole records, and the bytes of a record cut short after them (a
+    // write stopped part-way), 0 when the file ends with a whole record.
+    [[nodiscard]] StoreStatus measure(int *wholeRecords, qint64 *pieceBytes);
+    // Cuts off what follows the first wholeRecords records.
+    [[nodiscard]] StoreStatus cutAfter(int wholeRecords);
+
     // Sets the live flag of the existing record n.
     [[nodiscard]] StoreStatus setLive(int n, qint16 live);
     // Sets the live flag of every whole record to 0.

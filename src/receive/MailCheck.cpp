@@ -323,6 +323,12 @@ std::vector<bool> MailCheck::listMessages(int count)
         return alreadyStored;
     run.journal->load();
     run.groupMark = run.journal->mark();
+    // A check killed while writing a record leaves it cut short at the end of
+    // the store, the journal's last entry naming it. Its message is still on
+    // the server (its deletion was never asked for): the piece goes, and the
+    // message is stored again whole. Should the piece stay, it is stored twice.
+    if (const JournalEntry *last = run.journal->last(); last && last->record == run.store.recordCutShort())
+        static_cast<void>(run.store.removeRecordCutShort());
     // Stored by a check whose deletions never took effect, as the store still shows.
     QHash<int, quint64> fingerprints;
     for (int i = 1; i <= count; ++i) {
@@ -429,17 +435,23 @@ bool MailCheck::storeOne(const HandedMail &mail, MailCheckResult &result)
     }
     StoredMail stored = mail.mail;
     m_windows.showMessage(stored.subject, stored.from, stored.date, stored.body);
+    // The journal entry goes first: a check killed while the record is being
+    // written leaves it cut short, and the entry tells the next check so.
+    const qint64 entryMark = run.journalInUse() ? run.journal->mark() : 0;
+    if (run.journalInUse()
+        && !run.journal->append({run.uidls[size_t(mail.number - 1)], mail.size, run.store.CountMailRecords() + 1,
+                                 stored.recordFingerprint}))
+        run.journalFailed = true;
     appendReceivedMail(run.store, stored);
     if (stored.outcome == StoredMail::Outcome::StoreFailed) {
+        if (run.journalInUse())
+            run.journal->revokeTo(entryMark);
         run.fail(QStringLiteral("%1\r\n\r\n%2 件目からのメールは保存できなかったため、サーバーに残してあります。")
                      .arg(stored.reason)
                      .arg(mail.number));
         run.storeFailed = true;
         return false;
     }
-    if (run.journalInUse()
-        && !run.journal->append({run.uidls[size_t(mail.number - 1)], mail.size, stored.record, stored.recordFingerprint}))
-        run.journalFailed = true;
     ++result.stored;
     ++run.handled;
     run.progress.stored = result.stored;

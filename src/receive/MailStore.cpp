@@ -66,6 +66,23 @@ common::StoreStatus MailStore::put(int n, QByteArray bytes, common::Flush flush)
     return done(status);
 }
 
+int MailStore::recordCutShort()
+{
+    int whole = 0;
+    qint64 piece = 0;
+    if (!done(m_file.measure(&whole, &piece)) || piece == 0)
+        return 0;
+    return whole + 1;
+}
+
+common::StoreStatus MailStore::removeRecordCutShort()
+{
+    const int cut = recordCutShort();
+    if (cut == 0)
+        return m_status;
+    return done(m_file.cutAfter(cut - 1));
+}
+
 QByteArray MailStore::recordBytes(int n)
 {
     QByteArray bytes;

@@ -50,6 +50,14 @@ public:
     [[nodiscard]] common::StoreStatus appendPreparedRecord(const MailRecord &record, QByteArray bytes,
                                                            common::Flush flush = common::Flush::No);
 
+    // A record this program began to append and did not finish (a check
+    // killed while writing it) is left cut short at the end of the file,
+    // where it still counts as a record when more than half of it was
+    // written. Its number (whole records + 1) when there is such a piece, else 0.
+    [[nodiscard]] int recordCutShort();
+    // Removes that piece; the records before it stay.
+    [[nodiscard]] common::StoreStatus removeRecordCutShort();
+
     // The number and bytes of the record written last by this store object.
     [[nodiscard]] int lastWrittenNumber() const { return m_lastNumber; }
     [[nodiscard]] const QByteArray &lastWrittenBytes() const { return m_lastBytes; }

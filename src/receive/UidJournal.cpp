@@ -98,6 +98,7 @@ QString UidJournal::path() const
 void UidJournal::load()
 {
     m_entries.clear();
+    m_last = JournalEntry();
     QFile file(path());
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -106,8 +107,10 @@ void UidJournal::load()
     for (const QByteArray &line : all.left(all.lastIndexOf('\n') + 1).split('\n')) {
         QByteArray account;
         JournalEntry entry;
-        if (parseLine(line, &account, &entry) && account == m_account)
+        if (parseLine(line, &account, &entry) && account == m_account) {
             m_entries.insert(entry.uidl, entry);
+            m_last = entry;
+        }
     }
 }
 

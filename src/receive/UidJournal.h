@@ -24,7 +24,7 @@ struct JournalEntry
 [[nodiscard]] quint64 recordFingerprint(const QByteArray &recordBytes);
 
 // The journal "krxdata2.uidl" beside the received-mail store. A check adds
-// an entry right after each record it appends and waits for the journal with
+// an entry right before each record it appends and waits for the journal with
 // the store's group flush, before the group is deleted from the server; the
 // deletions take effect only when the session ends well, so a check that dies
 // in between leaves messages on the server that are already stored. The next
@@ -47,6 +47,8 @@ public:
     // Reads this account's entries.
     void load();
     [[nodiscard]] const JournalEntry *find(const QString &uidl) const;
+    // This account's entry written last, as load() found it; null when none.
+    [[nodiscard]] const JournalEntry *last() const { return m_last.uidl.isEmpty() ? nullptr : &m_last; }
 
     // Adds an entry, written at once but not waited for. False when it could
     // not be written (the check goes on: only the protection is missing).
@@ -67,6 +69,7 @@ private:
 
     QByteArray m_account; // fingerprint of the account, as hex
     QHash<QString, JournalEntry> m_entries;
+    JournalEntry m_last;
     int m_fd = -1;
     qint64 m_size = 0;
 };

@@ -647,19 +647,23 @@ private Q_SLOTS:
     // A session that dies after its group was flushed, before QUIT is
     // answered, leaves stored mail on the server; the next check deletes it
     // without storing it again where the server gives unique IDs, also when
-    // older mail was deleted in the viewer meanwhile (the store compacted).
+    // older mail was deleted in the viewer meanwhile (the store compacted), and
+    // when the check was killed while writing its last record (cut short).
     void checkDyingBeforeQuitStoresNothingTwice_data()
     {
         QTest::addColumn<bool>("uidl");
         QTest::addColumn<bool>("olderDeleted");
-        QTest::newRow("UIDL") << true << false;
-        QTest::newRow("UIDL, older mail deleted between") << true << true;
-        QTest::newRow("no UIDL") << false << false;
+        QTest::addColumn<bool>("lastCutShort");
+        QTest::newRow("UIDL") << true << false << false;
+        QTest::newRow("UIDL, older mail deleted between") << true << true << false;
+        QTest::newRow("UIDL, last record cut short") << true << false << true;
+        QTest::newRow("no UIDL") << false << false << false;
     }
     void checkDyingBeforeQuitStoresNothingTwice()
     {
         QFETCH(bool, uidl);
         QFETCH(bool, olderDeleted);
+        QFETCH(bool, lastCutShort);
         if (olderDeleted)
             QVERIFY(receive::MailStore().appendMailRecord(QStringLiteral("old"), {}, {}, {}).ok());
         testsupport::FakePop3Server fake;
@@ -679,6 +683,13 @@ private Q_SLOTS:
 
         if (olderDeleted)
             QVERIFY(receive::MailStore().DeleteMailRecord(1).ok());
+        if (lastCutShort) {
+            // Three quarters of m3's record made it to the file: it still counts.
+            const QString name = QString::fromLatin1(receive::MailStore::StoreFileName);
+            const QByteArray whole = m_folder->readDataFile(name);
+            m_folder->writeDataFile(name, whole.left(whole.size() - receive::MailRecord::Length / 4));
+            QCOMPARE(receive::MailStore().CountMailRecords(), 3);
+        }
         // Meanwhile m1 went from the server (another client), and m4 arrived.
         fake.hook = nullptr;
         fake.messages.removeFirst();
@@ -686,7 +697,7 @@ private Q_SLOTS:
         const receive::MailCheckResult second = check();
         const QStringList once{QStringLiteral("m1"), QStringLiteral("m2"), QStringLiteral("m3"), QStringLiteral("m4")};
         QCOMPARE(storedSubjects(), uidl ? once : once.mid(0, 3) + once.mid(1));
-        QCOMPARE(second.alreadyStored, uidl ? 2 : 0);
+        QCOMPARE(second.alreadyStored, uidl ? (lastCutShort ? 1 : 2) : 0); // m3 is stored again whole
         QCOMPARE(fake.committed, (QList<int>{1, 2, 3}));
         // Once the deletions took effect the journal holds nothing, m1's entry included.
         QCOMPARE(m_folder->readDataFile(QStringLiteral("krxdata2.uidl")), QByteArray());
