@@ -327,15 +327,15 @@ MailResult MailService::pop3DeleteMail(int handle, int number)
 MailResult MailService::pop3Uidl(int handle, int number, QString *uidl)
 {
     return withSession(*m_d, handle, [&](Pop3Session &session) -> MailResult {
-        std::vector<QByteArray> ids;
-        if (!session.uniqueIds(&ids))
+        const std::vector<QByteArray> *ids = session.uniqueIds();
+        if (!ids)
             return failure(session);
-        if (ids.empty())
+        if (ids->empty())
             return 0;
-        if (number < 1 || number > int(ids.size()))
+        if (number < 1 || number > int(ids->size()))
             return MailResult::failure(NMailErrorBadArgument, QStringLiteral("メール番号 %1 はありません。").arg(number));
         if (uidl)
-            *uidl = QString::fromLatin1(ids[size_t(number - 1)]);
+            *uidl = QString::fromLatin1((*ids)[size_t(number - 1)]);
         return 1;
     });
 }
@@ -343,11 +343,11 @@ MailResult MailService::pop3Uidl(int handle, int number, QString *uidl)
 MailResult MailService::pop3DeleteMailByUidl(int handle, int number, const QString &uidl)
 {
     return withSession(*m_d, handle, [&](Pop3Session &session) -> MailResult {
-        std::vector<QByteArray> ids;
-        if (!session.uniqueIds(&ids))
+        const std::vector<QByteArray> *ids = session.uniqueIds();
+        if (!ids)
             return failure(session);
-        if (uidl.isEmpty() || number < 1 || number > int(ids.size())
-            || QString::fromLatin1(ids[size_t(number - 1)]) != uidl)
+        if (uidl.isEmpty() || number < 1 || number > int(ids->size())
+            || QString::fromLatin1((*ids)[size_t(number - 1)]) != uidl)
             return MailResult::failure(
                 NMailErrorBadArgument,
                 QStringLiteral("メール番号 %1 は指定のメールではないため、サーバーから削除しませんでした。").arg(number));

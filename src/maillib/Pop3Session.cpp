@@ -90,20 +90,19 @@ bool Pop3Session::readCapabilities()
     return true;
 }
 
-bool Pop3Session::uniqueIds(std::vector<QByteArray> *ids)
+const std::vector<QByteArray> *Pop3Session::uniqueIds()
 {
-    ids->clear();
     if (!m_uidsAsked) {
         if (m_state != State::Transaction) {
             refuse(NMailErrorBadArgument, pop3Text(Pop3Text::NotLoggedIn));
-            return false;
+            return nullptr;
         }
         // Asked once, before any message: the numbers are those of the login.
         if (!drain())
-            return false;
+            return nullptr;
         CommandPtr uidl = send("UIDL", Command::Uidl);
         if (!waitFor(uidl))
-            return false;
+            return nullptr;
         m_uidsAsked = true;
         // A listing that does not cover every message is not relied on.
         std::optional<std::vector<QByteArray>> found;
@@ -112,8 +111,7 @@ bool Pop3Session::uniqueIds(std::vector<QByteArray> *ids)
         if (found)
             m_uids = std::move(*found);
     }
-    *ids = m_uids;
-    return true;
+    return &m_uids;
 }
 
 bool Pop3Session::checkNumber(int number)

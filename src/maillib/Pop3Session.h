@@ -94,8 +94,9 @@ public:
     [[nodiscard]] bool retrieve(int number, QByteArray *message);
     [[nodiscard]] bool wasRetrieved(int number) const { return m_retrieved.contains(number); }
     // The unique IDs of the messages (UIDL), by number from 1, asked for once;
-    // empty when the server offers none. False only when the session failed.
-    [[nodiscard]] bool uniqueIds(std::vector<QByteArray> *ids);
+    // empty when the server offers none; null only when the session failed.
+    // The list stays the session's, unchanged once asked for.
+    [[nodiscard]] const std::vector<QByteArray> *uniqueIds();
     // Marks a message deleted; it is gone only once quit() succeeded.
     [[nodiscard]] bool markDeleted(int number);
     // Waits for every outstanding reply, then sends QUIT. True when the
