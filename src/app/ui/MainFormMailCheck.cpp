@@ -110,9 +110,13 @@ void CheckProgressPanel::showProgress(const receive::MailCheckProgress &progress
                    .arg(progress.message)
                    .arg(progress.messages)
                    .arg(megabytes(received), megabytes(progress.totalBytes));
-        // The layer reads ahead, so the octets run ahead of the messages
-        // stored; the bar follows the messages.
-        const double share = double(progress.stored) / double(progress.messages);
+        // The bar follows the octets, so that one large message shows its
+        // progress too; the layer reads ahead, so they are held to the
+        // messages stored and the one in hand.
+        double share = double(progress.stored) / double(progress.messages);
+        if (progress.totalBytes > 0)
+            share = qMin(double(received) / double(progress.totalBytes),
+                         double(progress.stored + 1) / double(progress.messages));
         m_progressBar->setValue(int(qBound(0.0, share, 1.0) * 1000));
     }
     if (progress.stopping) {
