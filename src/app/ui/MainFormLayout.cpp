@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QFontMetrics>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -158,7 +159,12 @@ void MainForm::createToolbar()
         widget->setFocusPolicy(Qt::StrongFocus);
         widget->setAccessibleDescription(QStringLiteral("キー: ") + keyText);
         widget->setFixedSize(56, 56);
-        widget->setFont(uiFont(12));
+        // A caption too long for the button ("アドレス帳") is set smaller
+        // rather than cut.
+        QFont font = uiFont(12);
+        for (int size = 11; size >= 9 && QFontMetrics(font).horizontalAdvance(action->text()) > 50; --size)
+            font = uiFont(size);
+        widget->setFont(font);
         m_hoverHelp.add(widget, helpText(HelpTopic::Toolbar), this);
         connect(action, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
     }
