@@ -438,11 +438,11 @@ bool MailCheck::storeOne(const HandedMail &mail, MailCheckResult &result)
     // The journal entry goes first: a check killed while the record is being
     // written leaves it cut short, and the entry tells the next check so.
     const qint64 entryMark = run.journalInUse() ? run.journal->mark() : 0;
+    const int number = run.store.CountMailRecords() + 1;
     if (run.journalInUse()
-        && !run.journal->append({run.uidls[size_t(mail.number - 1)], mail.size, run.store.CountMailRecords() + 1,
-                                 stored.recordFingerprint}))
+        && !run.journal->append({run.uidls[size_t(mail.number - 1)], mail.size, number, stored.recordFingerprint}))
         run.journalFailed = true;
-    appendReceivedMail(run.store, stored);
+    appendReceivedMail(run.store, stored, number);
     if (stored.outcome == StoredMail::Outcome::StoreFailed) {
         if (run.journalInUse())
             run.journal->revokeTo(entryMark);

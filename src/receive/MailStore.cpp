@@ -49,11 +49,15 @@ MailRecord MailStore::makeMailRecord(const QString &subject, const QString &from
 
 common::StoreStatus MailStore::appendPreparedRecord(const MailRecord &record, QByteArray bytes, common::Flush flush)
 {
-    const int count = CountMailRecords();
+    return putPreparedRecord(CountMailRecords() + 1, record, std::move(bytes), flush);
+}
+
+common::StoreStatus MailStore::putPreparedRecord(int n, const MailRecord &record, QByteArray bytes, common::Flush flush)
+{
     if (!m_status)
-        return m_status;
+        return m_status; // the count failed: number 1 would overwrite the first mail
     CurrentMailRecord = record;
-    return put(count + 1, std::move(bytes), flush);
+    return put(n, std::move(bytes), flush);
 }
 
 common::StoreStatus MailStore::put(int n, QByteArray bytes, common::Flush flush)

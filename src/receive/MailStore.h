@@ -49,6 +49,11 @@ public:
     // are given, as appendMailRecord would; it becomes CurrentMailRecord.
     [[nodiscard]] common::StoreStatus appendPreparedRecord(const MailRecord &record, QByteArray bytes,
                                                            common::Flush flush = common::Flush::No);
+    // The same as record n, where the caller counted n (CountMailRecords() + 1)
+    // to note it before the record is written; refused, as above, when that
+    // count failed.
+    [[nodiscard]] common::StoreStatus putPreparedRecord(int n, const MailRecord &record, QByteArray bytes,
+                                                        common::Flush flush = common::Flush::No);
 
     // A record this program began to append and did not finish (a check
     // killed while writing it) is left cut short at the end of the file,

@@ -63,9 +63,10 @@ StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &wri
     return withRecord(std::move(result));
 }
 
-void appendReceivedMail(MailStore &store, StoredMail &mail)
+void appendReceivedMail(MailStore &store, StoredMail &mail, int number)
 {
-    const common::StoreStatus stored = store.appendPreparedRecord(mail.prepared, mail.preparedBytes);
+    const common::StoreStatus stored = number > 0 ? store.putPreparedRecord(number, mail.prepared, mail.preparedBytes)
+                                                  : store.appendPreparedRecord(mail.prepared, mail.preparedBytes);
     if (!stored) {
         mail.outcome = StoredMail::Outcome::StoreFailed;
         mail.reason = stored.message();

@@ -56,8 +56,9 @@ struct StoredMail
 // to append. Touches neither the store nor the windows, so it may run on any thread.
 [[nodiscard]] StoredMail prepareReceivedMail(const MessageTexts &texts, const QStringList &writtenFiles,
                                              const maillib::RawMessage &raw, QStringList *unsyncedWhole);
-// The second half: appends the record of a prepared mail (StoreFailed when refused).
-void appendReceivedMail(MailStore &store, StoredMail &mail);
+// The second half: appends the record of a prepared mail (StoreFailed when
+// refused), as record number when the caller has counted it.
+void appendReceivedMail(MailStore &store, StoredMail &mail, int number = 0);
 
 // The notice that ends the body of a message whose attachments were written,
 // naming the files (the first few of many); empty when none were.
